@@ -1,0 +1,52 @@
+// Profile strings: one value of an INI file read or written per call, the way
+// the Windows profile functions do it (GetPrivateProfileString,
+// WritePrivateProfileString). Nothing is cached and nothing stays open between
+// calls: every call reads the file afresh.
+//
+// The file format:
+// - "[name]" lines open sections; "key=value" lines are entries; lines whose
+//   first non-blank character is ";" are comments.
+// - Section and key names are matched without regard to (ASCII) case, after
+//   blanks around them are dropped. When a name occurs twice, the first one
+//   counts.
+// - A file that begins with the UTF-16 little-endian byte-order mark is read
+//   and written as UTF-16LE (big-endian and UTF-8 marks are honoured the same
+//   way). Any other file is text in the system code page; a new file is
+//   created that way, with CR LF line ends.
+// All texts handed in and out are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace telvora::platform {
+
+// A value read back is cut to this many characters (the 2048-character
+// buffer of the Windows call, less its terminating zero).
+inline constexpr std::size_t kProfileValueMaxChars = 2047;
+
+// The value of `key` in `section`, or `defaultValue` when the file, the
+// section or the key is missing or the file cannot be read. Blanks around the
+// value are dropped, then one pair of enclosing quotes (both " or both ').
+// The result is at most kProfileValueMaxChars characters.
+std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view defaultValue);
+
+// Sets `key` in `section` to `value`. The file and the section are created
+// when missing; an existing key is replaced in place, a new one goes after the
+// last entry of its section. Every other line keeps its exact bytes.
+// The file is replaced as a whole or not at all (a failed write leaves it as
+// it was). Returns false when the write is refused: the file or its folder is
+// read-only, the disk is full, the path is not a file, or a name or the value
+// could not be stored as one line (line breaks, "=" in a key, empty names).
+bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
+                        std::string_view key, std::string_view value);
+
+// Flushes the profile cache for `file`. Nothing is cached here, so it only
+// reports success; callers keep the call so that a caching implementation can
+// stand in.
+bool FlushProfileCache(const std::filesystem::path& file);
+
+}  // namespace telvora::platform
