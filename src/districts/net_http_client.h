@@ -2,8 +2,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace telvora::districts {
@@ -34,9 +36,12 @@ class NetHTTPClient {
     void SetConnectTimeout(std::chrono::seconds timeout);
     void SetNoProgressTimeout(std::chrono::seconds timeout);
 
-    // The final response of one GET with its redirects followed: the raw body, whatever
-    // the status. Throws telvora::Error with the download's messages; on failure the
-    // cookie store is left exactly as it was before the call.
+    // One GET with its redirects followed; the final response's body, whatever its status,
+    // goes to `onBody`. Throws telvora::Error with the download's messages. When anything
+    // fails, `onBody` included, the cookie store is left exactly as it was before the call.
+    void Fetch(const std::string& url, const std::function<void(std::string_view body)>& onBody);
+
+    // Fetch() returning the raw body.
     std::string Get(const std::string& url);
 
   private:

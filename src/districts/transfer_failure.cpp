@@ -1,0 +1,63 @@
+#include "districts/transfer_failure.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/error.h"
+
+namespace telvora::districts {
+namespace {
+
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+    return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           }) != text.end();
+}
+
+}  // namespace
+
+std::string DescribeTransferFailure(int curlCode, bool headersComplete, std::string_view detail,
+                                    std::string_view host) {
+    const auto code = static_cast<CURLcode>(curlCode);
+    const std::string text =
+        detail.empty() ? std::string(curl_easy_strerror(code)) : std::string(detail);
+
+    switch (code) {
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            // libcurl refused the URL before opening anything.
+            return Format("Error connecting to server: %.*s", static_cast<int>(host.size()),
+                          host.data());
+        case CURLE_PEER_FAILED_VERIFICATION:  // untrusted chain, wrong name, expired
+        case CURLE_SSL_CACERT_BADFILE:        // the trust store itself can't be read
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return "Server Certificate Invalid or not present";
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            // A server that demands a client certificate ends the handshake (TLS 1.2) or the
+            // first read after it (TLS 1.3) with one of these alerts.
+            if (ContainsNoCase(text, "certificate required") ||
+                ContainsNoCase(text, "handshake failure")) {
+                return "Unspecified certificate from client";
+            }
+            break;
+        case CURLE_WRITE_ERROR:        // our own size limit stopped the body
+        case CURLE_FILESIZE_EXCEEDED:  // the announced length is beyond that limit
+            return Format("Error reading data: (%d) %s", curlCode, text.c_str());
+        default:
+            break;
+    }
+    if (headersComplete) {
+        // The response had begun: a body cut short or stalled is no shorter list.
+        return Format("Error reading data: (%d) %s", curlCode, text.c_str());
+    }
+    return "Execution of request terminated with unknown error";
+}
+
+}  // namespace telvora::districts

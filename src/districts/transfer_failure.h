@@ -1,0 +1,15 @@
+// The message of a failed transfer, from libcurl's result code and error text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace telvora::districts {
+
+// `headersComplete`: the final response's headers had all arrived, so the failure hit the
+// body. `detail`: libcurl's error text for the transfer (its generic text when empty).
+// `host`: the host of the request, for "Error connecting to server: %s".
+std::string DescribeTransferFailure(int curlCode, bool headersComplete, std::string_view detail,
+                                    std::string_view host);
+
+}  // namespace telvora::districts

@@ -1,0 +1,201 @@
+#include "platform/codepage.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cerrno>
+
+namespace telvora::platform {
+namespace {
+
+constexpr const char* kAsciiCharset = "ANSI_X3.4-1968";
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// An iconv descriptor that closes itself.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) {
+            iconv_close(cd_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much of [in, in + inLeft) as it can, appending to `out`. Returns 0 when
+    // all input was taken, else the errno that stopped it (EILSEQ or EINVAL).
+    int Convert(const char*& in, std::size_t& inLeft, std::string& out) {
+        char buffer[4096];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t result =
+                iconv(cd_, const_cast<char**>(&in), &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+            if (result == static_cast<std::size_t>(-1)) {
+                if (errno == E2BIG) {
+                    continue;
+                }
+                return errno;
+            }
+        }
+        return 0;
+    }
+
+    // Writes any shift sequence that ends the output (stateful charsets).
+    void Finish(std::string& out) {
+        char buffer[64];
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    }
+
+    void ResetState() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
+  private:
+    iconv_t cd_;
+};
+
+// Length of the valid UTF-8 sequence at the start of `text`, or 0 when there is none.
+std::size_t Utf8SequenceLength(const char* text, std::size_t size) {
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    if (b0 < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        if (b0 == 0xE0) {
+            low = 0xA0;
+        } else if (b0 == 0xED) {
+            high = 0x9F;
+        }
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        if (b0 == 0xF0) {
+            low = 0x90;
+        } else if (b0 == 0xF4) {
+            high = 0x8F;
+        }
+    } else {
+        return 0;
+    }
+    if (size < length) {
+        return 0;
+    }
+    const auto b1 = static_cast<unsigned char>(text[1]);
+    if (b1 < low || b1 > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+std::string UsableCharset(const std::string& charset) {
+    Converter probe("UTF-8", charset.c_str());
+    return probe.ok() ? charset : std::string(kAsciiCharset);
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t length = Utf8SequenceLength(text.data() + pos, text.size() - pos);
+        if (length == 0) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+std::string AnsiCharset() {
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0)) {
+        return kAsciiCharset;  // the environment names a locale that isn't installed
+    }
+    const char* codeset = nl_langinfo_l(CODESET, locale);
+    std::string charset = codeset != nullptr && *codeset != '\0' ? codeset : kAsciiCharset;
+    freelocale(locale);
+    return charset;
+}
+
+std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
+    Converter converter("UTF-8", UsableCharset(charset).c_str());
+    std::string out;
+    out.reserve(bytes.size());
+    const char* in = bytes.data();
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        if (converter.Convert(in, inLeft, out) == 0) {
+            break;
+        }
+        // An undecodable byte (or an incomplete sequence at the end): one U+FFFD, then on.
+        out.append(kReplacement);
+        ++in;
+        --inLeft;
+        converter.ResetState();
+    }
+    return out;
+}
+
+std::string EncodeCharset(std::string_view utf8, const std::string& charset) {
+    Converter converter(UsableCharset(charset).c_str(), "UTF-8");
+    std::string out;
+    out.reserve(utf8.size());
+    const char* in = utf8.data();
+    std::size_t inLeft = utf8.size();
+    while (inLeft > 0) {
+        // Hand iconv only valid UTF-8, so that every stop is a character it can't hold.
+        std::size_t valid = 0;
+        while (valid < inLeft) {
+            const std::size_t length = Utf8SequenceLength(in + valid, inLeft - valid);
+            if (length == 0) {
+                break;
+            }
+            valid += length;
+        }
+        std::size_t chunkLeft = valid;
+        while (chunkLeft > 0) {
+            if (converter.Convert(in, chunkLeft, out) == 0) {
+                break;
+            }
+            const std::size_t skip = Utf8SequenceLength(in, chunkLeft);
+            out.push_back('?');
+            in += skip;
+            chunkLeft -= skip;
+        }
+        inLeft -= valid;
+        if (inLeft > 0) {
+            out.push_back('?');  // a byte that is not UTF-8
+            ++in;
+            --inLeft;
+        }
+    }
+    converter.Finish(out);
+    return out;
+}
+
+std::string DecodeAnsi(std::string_view bytes) {
+    return DecodeCharset(bytes, AnsiCharset());
+}
+
+std::string EncodeAnsi(std::string_view utf8) {
+    return EncodeCharset(utf8, AnsiCharset());
+}
+
+}  // namespace telvora::platform
