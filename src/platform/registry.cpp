@@ -1,0 +1,655 @@
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace telvora::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
+constexpr char32_t kReplacement = 0xFFFD;
+
+// ---- text encodings ----
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one code point at text[pos], advancing pos; a malformed sequence gives U+FFFD and
+// consumes one byte.
+char32_t NextUtf8(std::string_view text, std::size_t& pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    int length = 0;
+    char32_t c = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, c = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, c = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, c = lead & 0x07, minimum = 0x10000;
+    } else {
+        ++pos;
+        return kReplacement;
+    }
+    if (pos + length > text.size()) {
+        ++pos;
+        return kReplacement;
+    }
+    for (int i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80) {
+            ++pos;
+            return kReplacement;
+        }
+        c = (c << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++pos;
+        return kReplacement;
+    }
+    pos += length;
+    return c;
+}
+
+void AppendUtf16Le(std::vector<std::uint8_t>& out, std::string_view utf8) {
+    const auto unit = [&](std::uint16_t u) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    };
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t c = NextUtf8(utf8, pos);
+        if (c >= 0x10000) {
+            unit(static_cast<std::uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            unit(static_cast<std::uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            unit(static_cast<std::uint16_t>(c));
+        }
+    }
+}
+
+std::string DecodeUtf16Le(const std::uint8_t* data, std::size_t size, bool stop_at_nul) {
+    std::string out;
+    const std::size_t units = size / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        const char32_t u = data[2 * i] | (data[2 * i + 1] << 8);
+        if (u == 0 && stop_at_nul) {
+            break;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const char32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+    }
+    return out;
+}
+
+enum class Encoding { Utf8, Utf8Bom, Utf16Le };
+
+struct FileText {
+    Encoding encoding = Encoding::Utf8;
+    std::string text;  // UTF-8, without byte-order mark
+};
+
+FileText DecodeFile(const std::string& bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+        return {Encoding::Utf16Le, DecodeUtf16Le(data + 2, bytes.size() - 2, false)};
+    }
+    if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+        return {Encoding::Utf8Bom, bytes.substr(3)};
+    }
+    // UTF-16LE that lost its mark: an ASCII character followed by a zero byte.
+    if (bytes.size() >= 2 && data[0] != 0 && data[0] < 0x80 && data[1] == 0) {
+        return {Encoding::Utf16Le, DecodeUtf16Le(data, bytes.size(), false)};
+    }
+    return {Encoding::Utf8, bytes};
+}
+
+std::string Encode(const std::string& utf8, Encoding encoding) {
+    if (encoding != Encoding::Utf16Le) {
+        return utf8;
+    }
+    std::vector<std::uint8_t> wide;
+    AppendUtf16Le(wide, utf8);
+    return std::string(wide.begin(), wide.end());
+}
+
+// ---- the .reg text ----
+
+std::string Fold(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string_view TrimLeft(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+std::vector<std::string_view> PhysicalLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// True when a value line goes on in the next line: it ends with "\" outside quotes.
+bool Continues(std::string_view line) {
+    line = Trim(line);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (quoted && line[i] == '\\') {
+            ++i;
+        } else if (line[i] == '"') {
+            quoted = !quoted;
+        }
+    }
+    return !quoted && line.ends_with('\\');
+}
+
+// Reads a quoted text starting at text[pos] == '"'. The format escapes only "\\" and "\""; any
+// other backslash stands for itself. nullopt when the closing quote is missing.
+std::optional<std::string> ReadQuoted(std::string_view text, std::size_t& pos) {
+    std::string out;
+    for (std::size_t i = pos + 1; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
+            out += text[++i];
+        } else if (text[i] == '"') {
+            pos = i + 1;
+            return out;
+        } else {
+            out += text[i];
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+std::optional<std::uint32_t> ParseHexNumber(std::string_view text, std::size_t max_digits) {
+    if (text.empty() || text.size() > max_digits) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (char c : text) {
+        if (!IsHexDigit(c)) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<std::uint32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return value;
+}
+
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    text = Trim(text);
+    if (text.empty()) {
+        return bytes;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = text.find(',', start);
+        const auto item = Trim(text.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        const auto value = ParseHexNumber(item, 2);
+        if (!value) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(*value));
+        if (comma == std::string_view::npos) {
+            return bytes;
+        }
+        start = comma + 1;
+    }
+}
+
+bool StartsWithFolded(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == prefix;
+}
+
+// The data after "=": "text", dword:..., hex:..., hex(n):...
+RegValue ParseData(std::string_view data, bool regedit4) {
+    RegValue value;
+    if (data.starts_with('"')) {
+        value.type = RegType::Sz;
+        std::size_t pos = 0;
+        const auto text = ReadQuoted(data, pos);
+        if (!text || !Trim(data.substr(pos)).empty()) {
+            value.readable = false;
+            return value;
+        }
+        AppendUtf16Le(value.data, *text);
+        value.data.push_back(0);
+        value.data.push_back(0);
+        return value;
+    }
+    if (StartsWithFolded(data, "dword:")) {
+        value.type = RegType::Dword;
+        const auto number = ParseHexNumber(Trim(data.substr(6)), 8);
+        if (!number) {
+            value.readable = false;
+            return value;
+        }
+        for (int shift = 0; shift < 32; shift += 8) {
+            value.data.push_back(static_cast<std::uint8_t>(*number >> shift));
+        }
+        return value;
+    }
+    std::string_view bytes_text;
+    if (StartsWithFolded(data, "hex:")) {
+        value.type = RegType::Binary;
+        bytes_text = data.substr(4);
+    } else if (StartsWithFolded(data, "hex(")) {
+        const auto close = data.find("):");
+        const auto type = close == std::string_view::npos
+                              ? std::nullopt
+                              : ParseHexNumber(data.substr(4, close - 4), 8);
+        if (!type) {
+            value.readable = false;  // an unknown form of data: no type to go by
+            return value;
+        }
+        value.type = static_cast<RegType>(*type);
+        bytes_text = data.substr(close + 2);
+    } else {
+        value.readable = false;
+        return value;
+    }
+    auto bytes = ParseHexBytes(bytes_text);
+    if (!bytes) {
+        value.readable = false;
+        return value;
+    }
+    const bool text_type = value.type == RegType::Sz || value.type == RegType::ExpandSz ||
+                           value.type == RegType::MultiSz;
+    if (regedit4 && text_type) {
+        // REGEDIT4 files hold these as 8-bit text; the registry hands them out as UTF-16.
+        value.data.clear();
+        AppendUtf16Le(value.data, std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                                   bytes->size()));
+    } else {
+        value.data = std::move(*bytes);
+    }
+    return value;
+}
+
+using Values = std::vector<std::pair<std::string, RegValue>>;
+
+struct Hive {
+    std::map<std::string, Values> keys;  // folded path below HKEY_CURRENT_USER -> values
+};
+
+// The folded path below HKEY_CURRENT_USER of a section name, or nullopt for other hives.
+std::optional<std::string> KeyPath(std::string_view name) {
+    name = Trim(name);
+    while (name.ends_with('\\')) {
+        name.remove_suffix(1);
+    }
+    const std::string folded = Fold(name);
+    const std::string root = Fold(kRoot);
+    if (folded == root) {
+        return std::string();
+    }
+    if (folded.starts_with(root + "\\")) {
+        return folded.substr(root.size() + 1);
+    }
+    return std::nullopt;
+}
+
+bool IsSameOrBelow(const std::string& path, const std::string& key) {
+    return path == key || key.empty() || path.starts_with(key + "\\");
+}
+
+void SetValue(Values& values, std::string name, std::optional<RegValue> value) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it->first == name) {
+            values.erase(it);
+            break;
+        }
+    }
+    if (value) {
+        values.emplace_back(std::move(name), std::move(*value));
+    }
+}
+
+// nullopt when the text is not a registry file (its first line is not a known header).
+std::optional<Hive> ParseHive(std::string_view text) {
+    const auto lines = PhysicalLines(text);
+    std::size_t i = 0;
+    while (i < lines.size() && Trim(lines[i]).empty()) {
+        ++i;
+    }
+    if (i == lines.size()) {
+        return Hive{};  // an empty file holds no keys
+    }
+    const auto header = Trim(lines[i]);
+    if (header != kHeader5 && header != kHeader4) {
+        return std::nullopt;
+    }
+    const bool regedit4 = header == kHeader4;
+
+    Hive hive;
+    Values* current = nullptr;
+    for (++i; i < lines.size(); ++i) {
+        std::string line(TrimLeft(lines[i]));
+        if (line.starts_with('"') || line.starts_with('@')) {
+            while (Continues(line) && i + 1 < lines.size()) {
+                line = std::string(Trim(line));
+                line.pop_back();
+                line += TrimLeft(lines[++i]);
+            }
+        }
+        const std::string_view view = Trim(line);
+        if (view.empty() || view.starts_with(';')) {
+            continue;
+        }
+        if (view.starts_with('[')) {
+            current = nullptr;
+            const auto close = view.rfind(']');
+            if (close == std::string_view::npos) {
+                continue;
+            }
+            std::string_view name = view.substr(1, close - 1);
+            const bool remove = name.starts_with('-');
+            const auto path = KeyPath(remove ? name.substr(1) : name);
+            if (!path) {
+                continue;
+            }
+            if (remove) {
+                std::erase_if(hive.keys,
+                              [&](const auto& k) { return IsSameOrBelow(k.first, *path); });
+            } else {
+                current = &hive.keys[*path];
+            }
+            continue;
+        }
+        if (current == nullptr) {
+            continue;
+        }
+        std::string name;
+        std::size_t pos = 0;
+        if (view.starts_with('@')) {
+            pos = 1;
+        } else if (view.starts_with('"')) {
+            const auto quoted = ReadQuoted(view, pos);
+            if (!quoted) {
+                continue;
+            }
+            name = *quoted;
+        } else {
+            continue;
+        }
+        const auto rest = TrimLeft(view.substr(pos));
+        if (!rest.starts_with('=')) {
+            continue;
+        }
+        const auto data = Trim(rest.substr(1));
+        if (data == "-") {
+            SetValue(*current, Fold(name), std::nullopt);
+        } else {
+            SetValue(*current, Fold(name), ParseData(data, regedit4));
+        }
+    }
+    return hive;
+}
+
+// The key's values, or nullopt when there is no such key. A subkey's section implies its
+// parents.
+std::optional<Values> FindKey(const Hive& hive, const std::string& path) {
+    std::optional<Values> found;
+    for (const auto& [name, values] : hive.keys) {
+        if (name == path) {
+            found = values;
+        } else if (!found && IsSameOrBelow(name, path)) {
+            found.emplace();
+        }
+    }
+    return found;
+}
+
+// ---- file access ----
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult ReadWholeFile(const fs::path& file, std::string& bytes) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
+    bytes.clear();
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return ReadResult::Failed;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ReadResult::Ok;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return ::fsync(fd) == 0 || errno == EINVAL;
+}
+
+// Appends to the file; on any failure it is cut back to its old length, so nothing is half
+// written.
+bool AppendToFile(const fs::path& file, const std::string& bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
+        return false;
+    }
+    const bool ok = WriteAll(fd, bytes);
+    if (!ok) {
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, info.st_size);
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool CreateFile(const fs::path& file, const std::string& bytes) {
+    std::error_code ec;
+    if (file.has_parent_path()) {
+        fs::create_directories(file.parent_path(), ec);
+        if (ec) {
+            return false;
+        }
+    }
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = WriteAll(fd, bytes);
+    ::close(fd);
+    if (!ok) {
+        ::unlink(file.c_str());
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
+    return DecodeUtf16Le(bytes.data(), bytes.size(), true);
+}
+
+std::optional<RegValue> RegistryKey::QueryValue(std::string_view name) const {
+    const std::string folded = Fold(name);
+    for (const auto& [value_name, value] : values_) {
+        if (value_name == folded) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+CurrentUserRegistry::CurrentUserRegistry(fs::path file) : file_(std::move(file)) {}
+
+fs::path CurrentUserRegistry::DefaultFile() {
+    fs::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && fs::path(xdg).is_absolute()) {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || *home == '\0') {
+            const passwd* entry = ::getpwuid(::getuid());
+            home = entry ? entry->pw_dir : nullptr;
+        }
+        config = fs::path(home ? home : ".") / ".config";
+    }
+    return config / "telvora" / "HKEY_CURRENT_USER.reg";
+}
+
+std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subkey) {
+    std::string_view name = Trim(subkey);
+    while (name.ends_with('\\')) {
+        name.remove_suffix(1);
+    }
+    if (name.find_first_of("\r\n[]") != std::string_view::npos) {
+        return std::nullopt;  // would not survive as a section header
+    }
+    const std::string path = Fold(name);
+    const std::string section =
+        "[" + std::string(kRoot) + (name.empty() ? "" : "\\") + std::string(name) + "]";
+
+    std::string bytes;
+    switch (ReadWholeFile(file_, bytes)) {
+        case ReadResult::Failed:
+            return std::nullopt;
+        case ReadResult::Missing:
+            // New files are UTF-8 with CR LF: readable here and importable on Windows.
+            if (!CreateFile(file_, std::string(kHeader5) + "\r\n\r\n" + section + "\r\n\r\n")) {
+                return std::nullopt;
+            }
+            return RegistryKey{};
+        case ReadResult::Ok:
+            break;
+    }
+
+    const FileText decoded = DecodeFile(bytes);
+    if (decoded.encoding == Encoding::Utf16Le && bytes.size() % 2 != 0) {
+        return std::nullopt;  // a torn UTF-16 file: appending would garble it further
+    }
+    const auto hive = ParseHive(decoded.text);
+    if (!hive) {
+        return std::nullopt;
+    }
+    if (auto values = FindKey(*hive, path)) {
+        RegistryKey key;
+        key.values_ = std::move(*values);
+        return key;
+    }
+
+    // Append the section in the file's own encoding and line breaks.
+    const std::string& text = decoded.text;
+    const std::string nl =
+        text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos ? "\r\n"
+                                                                                       : "\n";
+    std::string addition;
+    if (Trim(text).empty()) {
+        addition = std::string(kHeader5) + nl + nl;
+        if (!text.empty() && !text.ends_with('\n')) {
+            addition = nl + addition;
+        }
+    } else {
+        if (!text.ends_with('\n')) {
+            addition += nl;
+        }
+        const auto lines = PhysicalLines(text);
+        if (!Trim(lines.back()).empty() || !text.ends_with('\n')) {
+            addition += nl;  // a blank line between sections, as regedit writes
+        }
+    }
+    addition += section + nl + nl;
+    if (!AppendToFile(file_, Encode(addition, decoded.encoding))) {
+        return std::nullopt;
+    }
+    return RegistryKey{};
+}
+
+}  // namespace telvora::platform
