@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -117,6 +118,17 @@ int main(int argc, char** argv) {
     try {
         const SampleLogger logger = MakeSampleLogger(logger_options);
         std::printf("%s\n%s\n", logger.logs_db.c_str(), logger.awards_db.c_str());
+        // The line that points the registry file at this installation: the folder with its
+        // closing separator, as the logger stores it.
+        std::string folder = std::filesystem::absolute(logger.folder).lexically_normal().string();
+        if (!folder.ends_with('/')) {
+            folder += '/';
+        }
+        std::string escaped;
+        for (char c : folder) {
+            escaped += (c == '\\' || c == '"') ? std::string("\\") + c : std::string(1, c);
+        }
+        std::printf("registry value: \"InstallPath\"=\"%s\"\n", escaped.c_str());
         for (const SampleLog& log : logger.logs) {
             std::printf("  log \"%s\" (table %s): %zu contacts\n", log.name.c_str(),
                         log.table.c_str(), log.contacts.size());
