@@ -1,0 +1,196 @@
+#include "logdb/logger_databases.h"
+
+#include "platform/error.h"
+
+namespace telvora::logdb {
+
+namespace {
+
+// Callsign, district and time come from the network: a single quote in them is doubled so
+// that it cannot end the literal early.
+void AppendLiteralBody(std::string& out, std::string_view value) {
+    for (char c : value) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+}
+
+constexpr char kLikeEscape = '\\';
+
+bool NeedsLikeEscape(std::string_view value) {
+    return value.find_first_of("%_\\") != std::string_view::npos;
+}
+
+// A callsign as a LIKE prefix: "%" and "_" in it match only themselves.
+void AppendLikePrefixBody(std::string& out, std::string_view value) {
+    for (char c : value) {
+        if (c == '%' || c == '_' || c == kLikeEscape) {
+            out += kLikeEscape;
+        }
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+}
+
+bool IsBareTableName(std::string_view name) {
+    if (name.empty()) {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const bool letter =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+        const bool digit = c >= '0' && c <= '9';
+        if (!(letter || (i > 0 && digit))) {
+            return false;
+        }
+    }
+    return sqlite3_keyword_check(name.data(), static_cast<int>(name.size())) == 0;
+}
+
+// Table names go in bare, as stored in Aconfig; one the engine cannot take bare (blanks,
+// quotes, a colon, a keyword) is quoted as an identifier instead.
+void AppendTableName(std::string& out, std::string_view name) {
+    if (IsBareTableName(name)) {
+        out.append(name);
+        return;
+    }
+    out += '"';
+    for (char c : name) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string QuoteLogName(std::string_view name) {
+    std::string out = "'";
+    AppendLiteralBody(out, name);
+    out += '\'';
+    return out;
+}
+
+LoggerDatabases::LoggerDatabases()
+    : ADOQuery1("ADOQuery1", ADOConnection2),
+      AconfigQuery("AconfigQuery", ADOConnection1),
+      FindQuery("FindQuery", ADOConnection1),
+      avtoQuery("avtoQuery", ADOConnection2) {
+    ADOQuery1.SetSql({"SELECT *", "FROM Statistic", "WHERE Description  LIKE \"RDA%\";"});
+}
+
+void LoggerDatabases::OpenDatabases(const DatabasePaths& paths) {
+    for (auto [connection, path] :
+         {std::pair{&ADOConnection1, &paths.logs}, std::pair{&ADOConnection2, &paths.awards}}) {
+        connection->Close();
+        connection->SetConnectionString(BuildConnectionString(*path));
+        connection->SetLoginPrompt(false);
+        connection->Open();
+    }
+}
+
+void LoggerDatabases::ReadAwards() {
+    ADOQuery1.Open();
+}
+
+std::vector<std::string> LoggerDatabases::ReadLogNames() {
+    AconfigQuery.Close();
+    AconfigQuery.SetSql({"SELECT * FROM Aconfig"});
+    AconfigQuery.Open();
+    std::vector<std::string> names;
+    names.reserve(AconfigQuery.RecordCount());
+    while (!AconfigQuery.Eof()) {
+        names.push_back(AconfigQuery.FieldAsText("LogName"));
+        AconfigQuery.Next();
+    }
+    return names;
+}
+
+void LoggerDatabases::SelectLogTables(const std::vector<std::string>& checkedNames) {
+    if (checkedNames.empty()) {
+        throw Error("No log is checked");
+    }
+    std::string text = "SELECT * FROM Aconfig WHERE LogName = " + QuoteLogName(checkedNames[0]);
+    for (size_t i = 1; i < checkedNames.size(); ++i) {
+        text += " OR LogName = ";
+        text += QuoteLogName(checkedNames[i]);
+    }
+    AconfigQuery.Close();
+    AconfigQuery.SetSql({std::move(text)});
+    AconfigQuery.Open();
+}
+
+bool LoggerDatabases::FindQso(telvora::Date date, const std::string& callsign,
+                              const std::string& district) {
+    std::string condition = " WHERE QSODate=:adate AND CallSign LIKE '";
+    if (NeedsLikeEscape(callsign)) {
+        AppendLikePrefixBody(condition, callsign);
+        condition += "%' ESCAPE '\\'";
+    } else {
+        AppendLiteralBody(condition, callsign);
+        condition += "%'";
+    }
+    condition += " AND State = '";
+    AppendLiteralBody(condition, district);
+    condition += '\'';
+
+    std::string text;
+    if (AconfigQuery.Active()) {
+        AconfigQuery.First();
+    }
+    while (!AconfigQuery.Eof()) {
+        const std::string table = AconfigQuery.FieldAsText("LogFileName");
+        text += text.empty() ? "SELECT * FROM " : " UNION ALL SELECT * FROM ";
+        AppendTableName(text, table);
+        text += condition;
+        AconfigQuery.Next();
+    }
+
+    FindQuery.Close();
+    FindQuery.SetSql({std::move(text)});
+    const telvora::DateTime day = AtMidnight(date);
+    for (size_t i = 0; i < FindQuery.ParamCount(); ++i) {
+        Parameter& param = FindQuery.Param(i);
+        param.SetDataTypeDate();
+        param.SetValue(day);
+    }
+    FindQuery.Open();
+    return !FindQuery.IsEmpty();
+}
+
+bool LoggerDatabases::FindCredit(telvora::Date date, const std::string& callsign,
+                                 const std::string& time) {
+    avtoQuery.Close();
+    avtoQuery.ClearSql();
+    avtoQuery.AddSql("SELECT * ");
+    avtoQuery.AddSql("FROM Avtozachet");
+    std::string where = "WHERE QSODate =:data and CallSign = '";
+    AppendLiteralBody(where, callsign);
+    where += "' and QSOTime = '";
+    AppendLiteralBody(where, time);
+    where += '\'';
+    avtoQuery.AddSql(std::move(where));
+    avtoQuery.ParamByName("data").SetValue(AtMidnight(date));
+    avtoQuery.Open();
+    return !avtoQuery.IsEmpty();
+}
+
+void LoggerDatabases::AppendCredit(const std::string& awardId) {
+    avtoQuery.Append();
+    avtoQuery.SetFieldText("Awards", awardId);
+    avtoQuery.SetFieldText("CallSign", FindQuery.FieldAsText("CallSign"));
+    avtoQuery.SetFieldDateTime("QSODate", FindQuery.FieldAsDateTime("QSODate"));
+    avtoQuery.SetFieldText("QSOTime", FindQuery.FieldAsText("QSOTime"));
+    avtoQuery.SetFieldText("DigiBand", FindQuery.FieldAsText("DigiBand"));
+    avtoQuery.SetFieldText("QSOMode", FindQuery.FieldAsText("QSOMode"));
+    avtoQuery.Post();
+}
+
+}  // namespace telvora::logdb

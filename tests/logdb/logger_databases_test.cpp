@@ -1,0 +1,570 @@
+#include "logdb/logger_databases.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/error.h"
+#include "sqlite_fixture.h"
+#include "temp_dir.h"
+
+namespace telvora::logdb {
+namespace {
+
+using namespace std::chrono;
+using telvora::test::MakeDatabase;
+using telvora::test::RawDb;
+using telvora::test::Row;
+using telvora::test::TempDir;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "<no error>";
+}
+
+constexpr Date kDay = year{2024} / 5 / 6;
+
+const char* const kLogTable =
+    "(Id INTEGER PRIMARY KEY, QSODate DATETIME, CallSign TEXT(20), State TEXT(10), "
+    "QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10))";
+
+// A logger installation: "<folder>/db/logs.mdb" and "<folder>/db/awards.mdb".
+class LoggerDatabasesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "db");
+        logs = dir / "db" / "logs.mdb";
+        awards = dir / "db" / "awards.mdb";
+        MakeDatabase(logs, std::string(R"(
+            CREATE TABLE Aconfig(LogName TEXT, LogFileName TEXT);
+            INSERT INTO Aconfig VALUES ('Main', 'Log1'), ('Field''s', 'Log2'),
+                                       ('Contest', 'Log3');
+            CREATE TABLE Log1)") +
+                               kLogTable + "; CREATE TABLE Log2" + kLogTable +
+                               "; CREATE TABLE Log3" + kLogTable + ";");
+        MakeDatabase(awards, R"(
+            CREATE TABLE Statistic(Id INTEGER, Description TEXT);
+            INSERT INTO Statistic VALUES (1, 'RDA'), (2, 'RDA-2020'), (3, 'My RDA'),
+                                         (4, 'WAZ'), (5, NULL);
+            CREATE TABLE Avtozachet(Id INTEGER PRIMARY KEY AUTOINCREMENT, Awards TEXT(10),
+                CallSign TEXT(20), QSODate DATETIME, QSOTime TEXT(10), DigiBand TEXT(10),
+                QSOMode TEXT(10), Confirmed INTEGER DEFAULT 0, Note TEXT DEFAULT 'auto');
+        )");
+    }
+
+    // The folder followed directly by "db\...", as the registry look-up makes the paths.
+    DatabasePaths Paths() const {
+        const std::string folder = dir.path().string() + "/";
+        return {folder + "db\\logs.mdb", folder + "db\\awards.mdb"};
+    }
+
+    void Contacts(const std::string& table, const std::string& values) {
+        RawDb(logs).Exec("INSERT INTO " + table +
+                         "(QSODate, CallSign, State, QSOTime, DigiBand, QSOMode) VALUES " + values);
+    }
+
+    std::vector<std::string> FoundCallsigns() {
+        std::vector<std::string> calls;
+        for (db.FindQuery.First(); !db.FindQuery.Eof(); db.FindQuery.Next()) {
+            calls.push_back(db.FindQuery.FieldAsText("CallSign"));
+        }
+        return calls;
+    }
+
+    TempDir dir;
+    std::filesystem::path logs;
+    std::filesystem::path awards;
+    LoggerDatabases db;
+};
+
+TEST_F(LoggerDatabasesTest, AwardsStatementIsStoredFromTheStart) {
+    EXPECT_THAT(db.ADOQuery1.SqlLines(),
+                ElementsAre("SELECT *", "FROM Statistic", "WHERE Description  LIKE \"RDA%\";"));
+    EXPECT_EQ(db.ADOQuery1.SentText(),
+              "SELECT *\r\nFROM Statistic\r\nWHERE Description  LIKE \"RDA%\";\r\n");
+    EXPECT_EQ(db.ADOQuery1.ParamCount(), 0u);
+    EXPECT_EQ(&db.ADOQuery1.GetConnection(), &db.ADOConnection2);
+    EXPECT_EQ(&db.AconfigQuery.GetConnection(), &db.ADOConnection1);
+    EXPECT_EQ(&db.FindQuery.GetConnection(), &db.ADOConnection1);
+    EXPECT_EQ(&db.avtoQuery.GetConnection(), &db.ADOConnection2);
+    EXPECT_FALSE(db.ADOConnection1.Connected());
+    EXPECT_FALSE(db.ADOConnection2.Connected());
+}
+
+TEST_F(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
+    db.OpenDatabases(Paths());
+    EXPECT_TRUE(db.ADOConnection1.Connected());
+    EXPECT_TRUE(db.ADOConnection2.Connected());
+    EXPECT_FALSE(db.ADOConnection1.LoginPrompt());
+    EXPECT_EQ(db.ADOConnection1.ConnectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() +
+                  "/db\\logs.mdb;Persist Security Info=False");
+    EXPECT_EQ(db.ADOConnection2.ConnectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() +
+                  "/db\\awards.mdb;Persist Security Info=False");
+}
+
+TEST_F(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
+    std::filesystem::rename(logs, dir / "db" / "logs.bak");
+    EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
+              "Could not find file '" + logs.string() + "'");
+    EXPECT_FALSE(db.ADOConnection1.Connected());
+    EXPECT_FALSE(db.ADOConnection2.Connected());
+    EXPECT_EQ(db.ADOConnection2.ConnectionString(), "");
+
+    std::filesystem::rename(dir / "db" / "logs.bak", logs);
+    std::filesystem::remove(awards);
+    EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
+              "Could not find file '" + awards.string() + "'");
+    EXPECT_TRUE(db.ADOConnection1.Connected());
+    EXPECT_FALSE(db.ADOConnection2.Connected());
+    EXPECT_FALSE(std::filesystem::exists(awards));
+}
+
+TEST_F(LoggerDatabasesTest, InstallFolderHoldingASemicolonStillOpens) {
+    const auto odd = dir / "Ham;Radio";
+    std::filesystem::create_directories(odd / "db");
+    std::filesystem::copy_file(logs, odd / "db" / "logs.mdb");
+    std::filesystem::copy_file(awards, odd / "db" / "awards.mdb");
+    const std::string folder = odd.string() + "/";
+    db.OpenDatabases({folder + "db\\logs.mdb", folder + "db\\awards.mdb"});
+    EXPECT_EQ(db.ADOConnection1.ConnectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + folder +
+                  "db\\logs.mdb\";Persist Security Info=False");
+    EXPECT_EQ(db.ADOConnection1.FilePath(), (odd / "db" / "logs.mdb").string());
+    EXPECT_THAT(db.ReadLogNames(), ElementsAre("Main", "Field's", "Contest"));
+}
+
+TEST_F(LoggerDatabasesTest, AwardsListHoldsTheRdaAwardsAndStaysOpen) {
+    db.OpenDatabases(Paths());
+    db.ReadAwards();
+    ASSERT_TRUE(db.ADOQuery1.Active());
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (; !db.ADOQuery1.Eof(); db.ADOQuery1.Next()) {
+        listed.emplace_back(db.ADOQuery1.FieldAsText("Id"),
+                            db.ADOQuery1.FieldAsText("Description"));
+    }
+    EXPECT_THAT(listed, ElementsAre(std::pair{"1", "RDA"}, std::pair{"2", "RDA-2020"}));
+    // The credit run's statements do not disturb the list.
+    db.FindCredit(kDay, "Q1ABC", "12:00");
+    EXPECT_TRUE(db.ADOQuery1.Active());
+    EXPECT_EQ(db.ADOQuery1.RecordCount(), 2u);
+}
+
+TEST_F(LoggerDatabasesTest, AwardsStatementFailuresAreTheEnginesMessages) {
+    struct Case {
+        const char* schema;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"DROP TABLE Statistic;", "no such table: Statistic"},
+        {"DROP TABLE Statistic; CREATE TABLE Statistic(Id INTEGER, Name TEXT);",
+         "no such column: Description"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        TempDir other;
+        std::filesystem::copy_file(awards, other / "awards.mdb");
+        RawDb(other / "awards.mdb").Exec(c.schema);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({logs.string(), (other / "awards.mdb").string()});
+        EXPECT_EQ(MessageOf([&] { fresh.ReadAwards(); }), c.message);
+        EXPECT_FALSE(fresh.ADOQuery1.Active());
+    }
+}
+
+TEST_F(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
+    struct Case {
+        const char* label;
+        const char* aconfig;  // statements run on the logs database first
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"three logs", "", {"Main", "Field's", "Contest"}},
+        {"null name and duplicates",
+         "INSERT INTO Aconfig VALUES (NULL, 'Log1'), ('Main', 'Log3');",
+         {"Main", "Field's", "Contest", "", "Main"}},
+        {"empty table", "DELETE FROM Aconfig;", {}},
+        {"no LogName column and no rows",
+         "DROP TABLE Aconfig; CREATE TABLE Aconfig(Name TEXT, LogFileName TEXT);",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        RawDb(other / "logs.mdb").Exec(c.aconfig);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        EXPECT_EQ(fresh.ReadLogNames(), c.names);
+        EXPECT_EQ(fresh.AconfigQuery.SentText(), "SELECT * FROM Aconfig\r\n");
+        EXPECT_TRUE(fresh.AconfigQuery.Active());
+    }
+}
+
+TEST_F(LoggerDatabasesTest, LogNameFailures) {
+    struct Case {
+        const char* schema;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"DROP TABLE Aconfig;", "no such table: Aconfig"},
+        {"DROP TABLE Aconfig; CREATE TABLE Aconfig(Name TEXT, LogFileName TEXT);"
+         "INSERT INTO Aconfig VALUES ('Main', 'Log1');",
+         "AconfigQuery: Field 'LogName' not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        RawDb(other / "logs.mdb").Exec(c.schema);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        EXPECT_EQ(MessageOf([&] { fresh.ReadLogNames(); }), c.message);
+    }
+}
+
+TEST_F(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
+    RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Contest', 'Log1');");
+    db.OpenDatabases(Paths());
+    struct Case {
+        std::vector<std::string> names;
+        std::string sent;
+        std::vector<std::string> tables;
+    };
+    const Case cases[] = {
+        {{"Main"}, "SELECT * FROM Aconfig WHERE LogName = 'Main'\r\n", {"Log1"}},
+        {{"Main", "Field's"},
+         "SELECT * FROM Aconfig WHERE LogName = 'Main' OR LogName = 'Field''s'\r\n",
+         {"Log1", "Log2"}},
+        {{"Field's", "Main"},
+         "SELECT * FROM Aconfig WHERE LogName = 'Field''s' OR LogName = 'Main'\r\n",
+         {"Log1", "Log2"}},  // the engine's order, not the names'
+        {{"Contest"}, "SELECT * FROM Aconfig WHERE LogName = 'Contest'\r\n", {"Log3", "Log1"}},
+        {{"Nowhere"}, "SELECT * FROM Aconfig WHERE LogName = 'Nowhere'\r\n", {}},
+        {{"x' OR '1'='1"}, "SELECT * FROM Aconfig WHERE LogName = 'x'' OR ''1''=''1'\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sent);
+        db.SelectLogTables(c.names);
+        EXPECT_EQ(db.AconfigQuery.SentText(), c.sent);
+        std::vector<std::string> tables;
+        for (; !db.AconfigQuery.Eof(); db.AconfigQuery.Next()) {
+            tables.push_back(db.AconfigQuery.FieldAsText("LogFileName"));
+        }
+        EXPECT_EQ(tables, c.tables);
+    }
+    EXPECT_EQ(MessageOf([&] { db.SelectLogTables({}); }), "No log is checked");
+}
+
+TEST_F(LoggerDatabasesTest, ContactSearchSendsOneUnionWithOneDateParameterPerTable) {
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main", "Field's"});
+    EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_EQ(db.FindQuery.SentText(),
+              "SELECT * FROM Log1 WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND State = 'AB-01' "
+              "UNION ALL SELECT * FROM Log2 WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND "
+              "State = 'AB-01'\r\n");
+
+    db.SelectLogTables({"Main", "Field's", "Contest"});
+    db.FindQso(kDay, "Q1ABC", "AB-01");
+    ASSERT_EQ(db.FindQuery.ParamCount(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(db.FindQuery.Param(i).Name(), "adate");
+        EXPECT_EQ(db.FindQuery.Param(i).Type(), Parameter::DataType::Date);
+        EXPECT_EQ(db.FindQuery.Param(i).BoundText(), "2024-05-06 00:00:00");
+    }
+}
+
+TEST_F(LoggerDatabasesTest, ContactMatchesDatePrefixAndDistrictInEveryTable) {
+    Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC/P', 'AB-01', '10:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1ABCD', 'AB-01', '10:05', '14', 'SSB'),
+                        ('2024-05-06 12:30:00', 'Q1ABC', 'AB-01', '12:30', '7', 'CW'),
+                        ('2024-05-07 00:00:00', 'Q1ABC', 'AB-01', '09:00', '7', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1ABC', 'AB-02', '09:00', '7', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1AB', 'AB-01', '09:00', '7', 'CW'))");
+    Contacts("Log3", R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '11:00', '21', 'FT8'))");
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main", "Contest"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_THAT(FoundCallsigns(), ElementsAre("Q1ABC/P", "Q1ABCD", "Q1ABC"));
+    db.FindQuery.First();
+    EXPECT_EQ(db.FindQuery.FieldAsText("QSOTime"), "10:00");
+
+    // A contact logged with a time of day in QSODate is not found.
+    db.SelectLogTables({"Main"});
+    EXPECT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_THAT(FoundCallsigns(), ElementsAre("Q1ABC/P", "Q1ABCD"));
+    EXPECT_FALSE(db.FindQso(year{2024} / 5 / 8, "Q1ABC", "AB-01"));
+    EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-03"));
+}
+
+TEST_F(LoggerDatabasesTest, TwoAconfigRowsForOneTableSearchItTwice) {
+    RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Main', 'Log1');");
+    Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14', 'CW'))");
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_EQ(db.FindQuery.ParamCount(), 2u);
+    EXPECT_THAT(FoundCallsigns(), ElementsAre("Q1ABC", "Q1ABC"));
+}
+
+TEST_F(LoggerDatabasesTest, ContactSearchFailures) {
+    struct Case {
+        const char* label;
+        const char* schema;
+        std::vector<std::string> names;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no checked name in Aconfig", "", {"Nowhere"}, "FindQuery: Missing SQL property"},
+        {"no LogFileName column",
+         "DROP TABLE Aconfig; CREATE TABLE Aconfig(LogName TEXT, FileName TEXT);"
+         "INSERT INTO Aconfig VALUES ('Main', 'Log1');",
+         {"Main"},
+         "AconfigQuery: Field 'LogFileName' not found"},
+        {"missing log table",
+         "UPDATE Aconfig SET LogFileName = 'Log9' WHERE LogName = 'Main';",
+         {"Main"},
+         "no such table: Log9"},
+        {"missing column",
+         "DROP TABLE Log1; CREATE TABLE Log1(QSODate, CallSign, QSOTime);",
+         {"Main"},
+         "no such column: State"},
+        {"tables of different widths",
+         "ALTER TABLE Log2 ADD COLUMN Extra TEXT;",
+         {"Main", "Field's"},
+         "SELECTs to the left and right of UNION ALL do not have the same number of result "
+         "columns"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        RawDb(other / "logs.mdb").Exec(c.schema);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        fresh.SelectLogTables(c.names);
+        EXPECT_EQ(MessageOf([&] { fresh.FindQso(kDay, "Q1ABC", "AB-01"); }), c.message);
+    }
+
+    LoggerDatabases unselected;
+    unselected.OpenDatabases(Paths());
+    EXPECT_EQ(MessageOf([&] { unselected.FindQso(kDay, "Q1ABC", "AB-01"); }),
+              "FindQuery: Missing SQL property");
+}
+
+TEST_F(LoggerDatabasesTest, CreditCheckSendsThreeLinesAndIgnoresTheAward) {
+    RawDb(awards).Exec(R"(INSERT INTO Avtozachet(Awards, CallSign, QSODate, QSOTime) VALUES
+        ('99', 'Q1ABC', '2024-05-06 00:00:00', '10:00'),
+        ('1', 'Q1XYZ/P', '2024-05-06 00:00:00', '11:00'))");
+    db.OpenDatabases(Paths());
+    EXPECT_TRUE(db.FindCredit(kDay, "Q1ABC", "10:00"));
+    EXPECT_EQ(db.avtoQuery.SentText(),
+              "SELECT * \r\nFROM Avtozachet\r\nWHERE QSODate =? and CallSign = 'Q1ABC' and "
+              "QSOTime = '10:00'\r\n");
+    EXPECT_THAT(db.avtoQuery.SqlLines(),
+                ElementsAre("SELECT * ", "FROM Avtozachet",
+                            "WHERE QSODate =:data and CallSign = 'Q1ABC' and QSOTime = '10:00'"));
+    ASSERT_EQ(db.avtoQuery.ParamCount(), 1u);
+    EXPECT_EQ(db.avtoQuery.Param(0).Type(), Parameter::DataType::DateTime);
+    EXPECT_EQ(db.avtoQuery.Param(0).BoundText(), "2024-05-06 00:00:00");
+
+    struct Case {
+        Date date;
+        const char* callsign;
+        const char* time;
+        bool exists;
+    };
+    const Case cases[] = {
+        {kDay, "Q1ABC", "10:00", true},  // a credit of another award counts
+        {kDay, "Q1XYZ/P", "11:00", true},
+        {kDay, "Q1XYZ", "11:00", false},  // equality, not a prefix
+        {kDay, "Q1ABC", "10:01", false},
+        {year{2024} / 5 / 7, "Q1ABC", "10:00", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.callsign);
+        EXPECT_EQ(db.FindCredit(c.date, c.callsign, c.time), c.exists);
+    }
+}
+
+class CreditAppendTest : public LoggerDatabasesTest {
+  protected:
+    void SetUp() override {
+        LoggerDatabasesTest::SetUp();
+        Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC/P', 'AB-01', '10:00', '14', 'CW'))");
+    }
+    std::vector<Row> Credits() {
+        return RawDb(awards).Rows(
+            "SELECT Awards, CallSign, QSODate, QSOTime, DigiBand, QSOMode, Confirmed, Note "
+            "FROM Avtozachet ORDER BY Id");
+    }
+};
+
+TEST_F(CreditAppendTest, AppendsTheFoundContactWithSixColumns) {
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    ASSERT_FALSE(db.FindCredit(kDay, "Q1ABC", db.FindQuery.FieldAsText("QSOTime")));
+    db.AppendCredit("2");
+    EXPECT_EQ(Credits(), (std::vector<Row>{{"2", "Q1ABC/P", "2024-05-06 00:00:00", "10:00", "14",
+                                            "CW", "0", "auto"}}));
+    EXPECT_EQ(db.avtoQuery.RecordCount(), 1u);
+
+    // The logged callsign is stored, so a check for the entry's shorter callsign misses it.
+    EXPECT_FALSE(db.FindCredit(kDay, "Q1ABC", "10:00"));
+    EXPECT_TRUE(db.FindCredit(kDay, "Q1ABC/P", "10:00"));
+}
+
+TEST_F(CreditAppendTest, FailuresStoreNothing) {
+    struct Case {
+        const char* label;
+        const char* logsSchema;
+        const char* awardsSchema;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"credit table lacks a written column", "",
+         "DROP TABLE Avtozachet; CREATE TABLE Avtozachet(Awards, CallSign, QSODate, QSOTime, "
+         "QSOMode);",
+         "avtoQuery: Field 'DigiBand' not found"},
+        {"found contact lacks a read column",
+         "DROP TABLE Log1; CREATE TABLE Log1(QSODate, CallSign, State, QSOTime, DigiBand);"
+         "INSERT INTO Log1 VALUES ('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14');",
+         "", "FindQuery: Field 'QSOMode' not found"},
+        {"award id into an integer column", "",
+         "DROP TABLE Avtozachet; CREATE TABLE Avtozachet(Awards INTEGER, CallSign, QSODate, "
+         "QSOTime, DigiBand, QSOMode);",
+         "'R1' is not a valid integer value for field 'Awards'"},
+        {"engine refuses the row", "",
+         "DROP TABLE Avtozachet; CREATE TABLE Avtozachet(Awards, CallSign, QSODate, QSOTime, "
+         "DigiBand, QSOMode, Required TEXT NOT NULL);",
+         "NOT NULL constraint failed: Avtozachet.Required"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        std::filesystem::copy_file(awards, other / "awards.mdb");
+        RawDb(other / "logs.mdb").Exec(c.logsSchema);
+        RawDb(other / "awards.mdb").Exec(c.awardsSchema);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
+        fresh.SelectLogTables({"Main"});
+        ASSERT_TRUE(fresh.FindQso(kDay, "Q1ABC", "AB-01"));
+        ASSERT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
+        EXPECT_EQ(MessageOf([&] { fresh.AppendCredit("R1"); }), c.message);
+        EXPECT_EQ(RawDb(other / "awards.mdb").Scalar("SELECT count(*) FROM Avtozachet"), "0");
+        // The next check discards the row that was not stored.
+        EXPECT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
+        EXPECT_FALSE(fresh.avtoQuery.Appending());
+    }
+}
+
+TEST_F(CreditAppendTest, AppendNeedsTheCreditCheckFirst) {
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_EQ(MessageOf([&] { db.AppendCredit("1"); }),
+              "avtoQuery: Cannot perform this operation on a closed dataset");
+    EXPECT_THAT(Credits(), IsEmpty());
+}
+
+// Callsign, district and time come from the network; whatever they hold, the statements keep
+// their form and "%" / "_" in a callsign match only themselves.
+TEST_F(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
+    Contacts("Log1", R"(('2024-05-06 00:00:00', 'O''NEIL/P', 'A''B', '10:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '11:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1%X', 'AB-01', '12:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q_ABC', 'AB-01', '13:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1\ABC', 'AB-01', '14:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1:a', 'AB-01', '15:00', '14', 'CW'))");
+    RawDb(awards).Exec(R"(INSERT INTO Avtozachet(Awards, CallSign, QSODate, QSOTime) VALUES
+        ('1', 'O''NEIL', '2024-05-06 00:00:00', '10''00'))");
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"Main"});
+    struct Case {
+        std::string callsign;
+        std::string district;
+        std::string condition;  // what follows "SELECT * FROM Log1"
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"O'NEIL",
+         "A'B",
+         " WHERE QSODate=? AND CallSign LIKE 'O''NEIL%' AND State = 'A''B'",
+         {"O'NEIL/P"}},
+        {"X' OR '1'='1",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'X'' OR ''1''=''1%' AND State = 'AB-01'",
+         {}},
+        {"Q1ABC",
+         "AB-01' OR 'a'='a",
+         " WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND State = 'AB-01'' OR ''a''=''a'",
+         {}},
+        {"Q1%",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'Q1\\%%' ESCAPE '\\' AND State = 'AB-01'",
+         {"Q1%X"}},
+        {"%",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE '\\%%' ESCAPE '\\' AND State = 'AB-01'",
+         {}},
+        {"Q_ABC",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'Q\\_ABC%' ESCAPE '\\' AND State = 'AB-01'",
+         {"Q_ABC"}},
+        {"Q1\\",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'Q1\\\\%' ESCAPE '\\' AND State = 'AB-01'",
+         {"Q1\\ABC"}},
+        {"Q1:a",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'Q1:a%' AND State = 'AB-01'",
+         {"Q1:a"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.callsign + " / " + c.district);
+        EXPECT_EQ(db.FindQso(kDay, c.callsign, c.district), !c.found.empty());
+        EXPECT_EQ(db.FindQuery.SentText(), "SELECT * FROM Log1" + c.condition + "\r\n");
+        EXPECT_EQ(db.FindQuery.ParamCount(), 1u);
+        EXPECT_EQ(FoundCallsigns(), c.found);
+    }
+
+    EXPECT_TRUE(db.FindCredit(kDay, "O'NEIL", "10'00"));
+    EXPECT_EQ(db.avtoQuery.SqlLines()[2],
+              "WHERE QSODate =:data and CallSign = 'O''NEIL' and QSOTime = '10''00'");
+    EXPECT_FALSE(db.FindCredit(kDay, "x' OR '1'='1", "' OR '1'='1"));
+    EXPECT_EQ(db.avtoQuery.ParamCount(), 1u);
+}
+
+TEST_F(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
+    RawDb(logs).Exec(std::string("CREATE TABLE \"My Log\"") + kLogTable +
+                     "; CREATE TABLE \"Order\"" + kLogTable + "; CREATE TABLE \"Log:1\"" +
+                     kLogTable +
+                     "; DELETE FROM Aconfig; INSERT INTO Aconfig VALUES "
+                     "('A', 'My Log'), ('B', 'Order'), ('C', 'Log:1');");
+    for (const char* table : {"My Log", "Order", "Log:1"}) {
+        Contacts(std::string("\"") + table + "\"",
+                 R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14', 'CW'))");
+    }
+    db.OpenDatabases(Paths());
+    db.SelectLogTables({"A", "B", "C"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    EXPECT_EQ(db.FindQuery.ParamCount(), 3u);
+    EXPECT_EQ(db.FindQuery.RecordCount(), 3u);
+    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"My Log\" WHERE"));
+    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Order\" WHERE"));
+    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Log:1\" WHERE"));
+}
+
+}  // namespace
+}  // namespace telvora::logdb
