@@ -1,0 +1,69 @@
+#include "credit/credit_run.h"
+
+#include "credit/error_list.h"
+#include "districts/district_entry.h"
+#include "logdb/logger_databases.h"
+
+namespace telvora::credit {
+
+std::string TrimControlAndBlank(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+CreditRun::CreditRun(logdb::LoggerDatabases& databases, DownloadFunction download,
+                     std::filesystem::path errorListFile)
+    : databases_(databases),
+      download_(std::move(download)),
+      errorListFile_(std::move(errorListFile)) {}
+
+void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
+    window.SetProgress(0);
+
+    // The callsign is tested untrimmed: a text of blanks passes.
+    if (inputs.callsign.empty() || inputs.awardText.empty() || inputs.checkedLogs.empty()) {
+        window.ShowWarning(kCheckAllParameters);
+        return;
+    }
+
+    databases_.SelectLogTables(inputs.checkedLogs);
+    const std::vector<std::string> lines = download_(TrimControlAndBlank(inputs.callsign));
+    const int count = static_cast<int>(lines.size());
+    const int divisor = count - 1;
+
+    std::vector<std::string> errorList;
+    for (int index = 0; index < count; ++index) {
+        const districts::DistrictEntry entry = districts::ParseDistrictLine(lines[index]);
+        if (databases_.FindQso(entry.Date, entry.Callsign, entry.District)) {
+            const std::string time = databases_.FindQuery.FieldAsText("QSOTime");
+            // The credit is looked for under the callsign it is written with (the logged one,
+            // which may carry a suffix the entry lacks), so a rerun never credits twice.
+            const std::string loggedCallsign = databases_.FindQuery.FieldAsText("CallSign");
+            if (!databases_.FindCredit(entry.Date, loggedCallsign, time)) {
+                databases_.AppendCredit(window.SelectedAwardId());
+            }
+        } else {
+            errorList.push_back(ErrorListLine(entry));
+        }
+        window.ProcessMessages();
+        // A list of one line has divisor 0: its only entry completes the run.
+        window.SetProgress(divisor > 0 ? index * 100 / divisor : 100);
+        if (window.StopRequested()) {
+            return;
+        }
+    }
+
+    if (!errorList.empty()) {
+        WriteErrorList(errorListFile_, errorList);
+        window.OpenErrorList(errorListFile_);
+    }
+}
+
+}  // namespace telvora::credit
