@@ -1,10 +1,6 @@
-#include <QApplication>
-
-#include "app/main_window.h"
+// telvora: records district award credits in the companion logger's awards database.
+#include "app/program.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    telvora::app::TfrmMain window;
-    window.show();
-    return app.exec();
+    return telvora::app::RunProgram(argc, argv);
 }

@@ -1,0 +1,31 @@
+#include "app/fonts.h"
+
+#include <QFontDatabase>
+
+namespace telvora::app {
+
+QString PickFontFamily(const QStringList& candidates) {
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& candidate : candidates) {
+        for (const QString& family : installed) {
+            if (family.compare(candidate, Qt::CaseInsensitive) == 0) {
+                return family;
+            }
+        }
+    }
+    return candidates.isEmpty() ? QString() : candidates.back();
+}
+
+QFont DesignFont(const QString& face, int pixelHeight, bool bold) {
+    const bool fixed = face.compare("Courier", Qt::CaseInsensitive) == 0;
+    const QStringList candidates = fixed ? QStringList{face, "DejaVu Sans Mono", "Liberation Mono"}
+                                         : QStringList{face, "DejaVu Sans", "Liberation Sans"};
+    QFont font(PickFontFamily(candidates));
+    font.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
+    font.setFixedPitch(fixed);
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace telvora::app

@@ -1,0 +1,51 @@
+#include "app/progress_bar.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+
+#include "app/fonts.h"
+#include "app/gradient_panel.h"
+#include "app/pictures.h"
+
+namespace telvora::app {
+
+RoundProgressBar::RoundProgressBar(QWidget* parent) : QWidget(parent) {
+    setFont(DesignFont("Verdana", 13));
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void RoundProgressBar::SetPosition(int position) {
+    position = std::clamp(position, Minimum(), Maximum());
+    if (position == position_) {
+        return;
+    }
+    position_ = position;
+    // The run holds the thread: paint now, not when the queue is next served.
+    repaint();
+}
+
+int RoundProgressBar::Percent() const {
+    return ProgressPercent(position_, Minimum(), Maximum());
+}
+
+QImage RoundProgressBar::Compose() const {
+    const int p = Percent();
+    QImage image = ToQImage(ProgressBarPicture(width(), height(), p), true);
+    QPainter painter(&image);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QString text = QString::fromStdString(ProgressText(p));
+    const QFontMetrics metrics(font());
+    const TextOrigin origin =
+        ProgressTextOrigin(width(), height(), metrics.horizontalAdvance(text), metrics.height());
+    painter.drawText(origin.left, origin.top + metrics.ascent(), text);
+    return image;
+}
+
+void RoundProgressBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, Compose());
+}
+
+}  // namespace telvora::app
