@@ -16,7 +16,7 @@ namespace telvora::credit {
 
 // What the run needs of the main window. Tests and the benchmark implement it without one.
 class RunWindow {
-public:
+  public:
     virtual ~RunWindow() = default;
     // ProgressBar's position, 0..100; repaints before it returns.
     virtual void SetProgress(int position) = 0;
@@ -34,9 +34,9 @@ public:
 
 // The inputs as the window holds them when the run starts.
 struct RunInputs {
-    std::string callsign;                 // Edit1's text, untrimmed
+    std::string callsign;                  // Edit1's text, untrimmed
     std::vector<std::string> checkedLogs;  // names of the ticked items, in list order
-    std::string awardText;                // the drop-down's displayed text
+    std::string awardText;                 // the drop-down's displayed text
 };
 
 using DownloadFunction = std::function<std::vector<std::string>(const std::string& callsign)>;
@@ -46,13 +46,13 @@ inline constexpr const char* kCheckAllParameters = "Check all parametrs.";
 // One run, as btnUploadClick does it. Failures propagate as exceptions; credits appended
 // before a failure stay stored and the error list collected so far is dropped.
 class CreditRun {
-public:
+  public:
     CreditRun(logdb::LoggerDatabases& databases, DownloadFunction download,
               std::filesystem::path errorListFile);
 
     void Execute(const RunInputs& inputs, RunWindow& window);
 
-private:
+  private:
     logdb::LoggerDatabases& databases_;
     DownloadFunction download_;
     std::filesystem::path errorListFile_;

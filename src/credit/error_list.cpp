@@ -34,8 +34,8 @@ void WriteErrorList(const std::filesystem::path& file, const std::vector<std::st
         bytes += "\r\n";
     }
     const auto fail = [&file](int error) {
-        throw Error(Format("Cannot create file \"%s\". %s", file.string().c_str(),
-                           std::strerror(error)));
+        throw Error(
+            Format("Cannot create file \"%s\". %s", file.string().c_str(), std::strerror(error)));
     };
     std::FILE* out = std::fopen(file.c_str(), "wb");
     if (out == nullptr) {

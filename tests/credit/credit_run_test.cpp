@@ -1,0 +1,310 @@
+// The credit run against real SQLite files (generator) and the HTTPS service on loopback,
+// driven through a recording stand-in for the window.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <functional>
+
+#include "credit/credit_run.h"
+#include "credit/error_list.h"
+#include "credit_scene.h"
+#include "districts/net_http_client.h"
+#include "logdb/logger_databases.h"
+#include "platform/error.h"
+
+namespace telvora::credit {
+namespace {
+
+using test::CreditScene;
+using test::StoredCredit;
+using tools::LineKind;
+
+class RecordingWindow : public RunWindow {
+  public:
+    std::vector<int> progress;
+    std::vector<std::string> warnings;
+    std::vector<std::filesystem::path> opened;
+    std::string awardId;
+    int messageCalls = 0;
+    bool stop = false;
+    std::function<void(int)> onMessages;  // called with the number of the call, from 1
+
+    void SetProgress(int position) override { progress.push_back(position); }
+    void ProcessMessages() override {
+        ++messageCalls;
+        if (onMessages) {
+            onMessages(messageCalls);
+        }
+    }
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    std::string SelectedAwardId() const override { return awardId; }
+    void OpenErrorList(const std::filesystem::path& file) override { opened.push_back(file); }
+    bool StopRequested() const override { return stop; }
+};
+
+class CreditRunTest : public testing::Test {
+  protected:
+    CreditRunTest() {
+        std::setlocale(LC_TIME, "C");  // %x is then MM/DD/YY
+        databases.OpenDatabases({scene.logger.logs_db.string(), scene.logger.awards_db.string()});
+        window.awardId = scene.RdaAwardId();
+    }
+
+    // Every log ticked, the award shown.
+    RunInputs AllLogs(const std::string& callsign) const {
+        RunInputs inputs{callsign, {}, "RDA"};
+        for (const auto& log : scene.logger.logs) {
+            inputs.checkedLogs.push_back(log.name);
+        }
+        return inputs;
+    }
+
+    void Run(const RunInputs& inputs) { run.Execute(inputs, window); }
+
+    std::string RunFailure(const RunInputs& inputs) {
+        try {
+            Run(inputs);
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        ADD_FAILURE() << "the run did not fail";
+        return {};
+    }
+
+    const tools::SampleContact& Contact(const tools::ContactRef& ref) const {
+        return scene.logger.logs[ref.log].contacts[ref.contact];
+    }
+
+    CreditScene scene;
+    logdb::LoggerDatabases databases;
+    districts::NetHTTPClient client;
+    std::filesystem::path errorListFile = scene.dir / "ErrorList.txt";
+    CreditRun run{databases,
+                  [this](const std::string& callsign) {
+                      return districts::DownloadDistrictList(client, scene.service.BaseUrl(),
+                                                             callsign);
+                  },
+                  errorListFile};
+    RecordingWindow window;
+};
+
+TEST_F(CreditRunTest, MissingInputShowsTheWarningAndDoesNothingElse) {
+    scene.ServeGenerated("Q9TEST", 10);
+    struct Case {
+        const char* name;
+        RunInputs inputs;
+    };
+    const Case cases[] = {
+        {"no callsign", {"", {"Main"}, "RDA"}},
+        {"no award", {"Q9TEST", {"Main"}, ""}},
+        {"no log ticked", {"Q9TEST", {}, "RDA"}},
+        {"nothing at all", {"", {}, ""}},
+    };
+    for (const Case& c : cases) {
+        window = RecordingWindow{};
+        Run(c.inputs);
+        EXPECT_EQ(window.warnings, std::vector<std::string>{"Check all parametrs."}) << c.name;
+        EXPECT_EQ(window.progress, std::vector<int>{0}) << c.name;
+        EXPECT_EQ(window.messageCalls, 0) << c.name;
+    }
+    EXPECT_TRUE(scene.service.Requests().empty());
+    EXPECT_TRUE(scene.Credits().empty());
+    EXPECT_FALSE(std::filesystem::exists(errorListFile));
+}
+
+TEST_F(CreditRunTest, CallsignIsCheckedUntrimmedAndDownloadedTrimmed) {
+    const struct {
+        const char* typed;
+        const char* sent;
+    } cases[] = {{"  Q9TEST \t", "/csv?call=Q9TEST"}, {"   ", "/csv?call="}};
+    for (const auto& c : cases) {
+        scene.service.ClearRequests();
+        Run(AllLogs(c.typed));
+        EXPECT_TRUE(window.warnings.empty()) << c.typed;
+        ASSERT_EQ(scene.service.Requests().size(), 1u) << c.typed;
+        EXPECT_EQ(scene.service.Requests()[0].target, c.sent);
+    }
+}
+
+TEST_F(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 40);
+    // One matched contact already holds a credit (of another award): it is skipped.
+    const tools::DistrictLine* precredited = nullptr;
+    for (const auto& line : list.lines) {
+        if (line.kind == LineKind::Confirmed && line.matches.size() == 1) {
+            precredited = &line;
+            break;
+        }
+    }
+    ASSERT_NE(precredited, nullptr);
+    const auto& old = Contact(precredited->matches[0]);
+    scene.ExecAwards("INSERT INTO Avtozachet (Awards, CallSign, QSODate, QSOTime) VALUES (999, '" +
+                     old.callsign + "', '" + FormatDateTime(AtMidnight(old.date)) + "', '" +
+                     old.time + "')");
+
+    Run(AllLogs("Q9TEST"));
+
+    std::vector<std::string> expectedErrors;
+    size_t expectedCredits = 1;
+    for (const auto& line : list.lines) {
+        if (line.kind == LineKind::Unmatched) {
+            char date[16];
+            std::snprintf(date, sizeof date, "%02u/%02u/%02d", unsigned(line.date.month()),
+                          unsigned(line.date.day()), int(line.date.year()) % 100);
+            expectedErrors.push_back(std::string(date) + " " + line.callsign + " " + line.district);
+        } else if (&line != precredited) {
+            ++expectedCredits;
+        }
+    }
+    ASSERT_FALSE(expectedErrors.empty());
+
+    const std::vector<StoredCredit> credits = scene.Credits();
+    ASSERT_EQ(credits.size(), expectedCredits);
+    // Every new credit copies a contact the line matches, under the chosen award.
+    size_t next = 1;
+    for (const auto& line : list.lines) {
+        if (line.kind == LineKind::Unmatched || &line == precredited) {
+            continue;
+        }
+        const StoredCredit& credit = credits[next++];
+        EXPECT_EQ(credit.awards, window.awardId);
+        bool copiesAMatch = false;
+        for (const auto& ref : line.matches) {
+            const auto& contact = Contact(ref);
+            copiesAMatch |= credit.callsign == contact.callsign &&
+                            credit.qsoDate == FormatDateTime(AtMidnight(contact.date)) &&
+                            credit.qsoTime == contact.time && credit.qsoMode == contact.mode;
+        }
+        EXPECT_TRUE(copiesAMatch) << line.text;
+    }
+
+    std::string expectedFile;
+    for (const auto& line : expectedErrors) {
+        expectedFile += line + "\r\n";
+    }
+    EXPECT_EQ(test::ReadFileBytes(errorListFile), expectedFile);
+    EXPECT_EQ(window.opened, std::vector<std::filesystem::path>{errorListFile});
+    EXPECT_EQ(window.progress.back(), 100);
+    EXPECT_EQ(window.messageCalls, int(list.lines.size()));
+}
+
+TEST_F(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 30, 1.0, 0.5);
+    bool hasSuffixed = false;
+    for (const auto& line : list.lines) {
+        hasSuffixed |= line.kind == LineKind::Suffixed;
+    }
+    ASSERT_TRUE(hasSuffixed);
+
+    Run(AllLogs("Q9TEST"));
+    const auto first = scene.Credits();
+    ASSERT_EQ(first.size(), list.lines.size());
+    Run(AllLogs("Q9TEST"));
+    EXPECT_EQ(scene.Credits(), first);
+    EXPECT_FALSE(std::filesystem::exists(errorListFile));
+}
+
+TEST_F(CreditRunTest, ProgressFollowsTheEntries) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 3, 1.0, 0.0);
+    std::vector<std::string> lines;
+    for (const auto& line : list.lines) {
+        lines.push_back(line.text);
+    }
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        std::vector<int> progress;
+    } cases[] = {
+        {"three lines", lines, {0, 0, 50, 100}},
+        {"one line", {lines[0]}, {0, 100}},
+        {"no lines", {}, {0}},
+    };
+    for (const auto& c : cases) {
+        scene.Serve("Q9TEST", c.lines);
+        window = RecordingWindow{};
+        window.awardId = scene.RdaAwardId();
+        Run(AllLogs("Q9TEST"));
+        EXPECT_EQ(window.progress, c.progress) << c.name;
+        EXPECT_TRUE(window.opened.empty()) << c.name;
+    }
+}
+
+TEST_F(CreditRunTest, BadLineStopsTheRunKeepingEarlierCreditsAndNoErrorList) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 2, 1.0, 0.0);
+    scene.Serve("Q9TEST",
+                {list.lines[0].text, "QQ-99,N0BODY,01.01.2001", "D1,C1", list.lines[1].text});
+
+    EXPECT_EQ(RunFailure(AllLogs("Q9TEST")), "List index out of bounds (2)");
+    EXPECT_EQ(scene.Credits().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(errorListFile));
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_EQ(window.progress, (std::vector<int>{0, 0, 33}));
+}
+
+TEST_F(CreditRunTest, AwardChangedDuringTheRunAppliesToLaterCredits) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 4, 1.0, 0.0);
+    const std::string second = scene.RdaAwardId(1);
+    window.onMessages = [&](int call) {
+        if (call == 2) {
+            window.awardId = second;
+        }
+    };
+    Run(AllLogs("Q9TEST"));
+    const auto credits = scene.Credits();
+    ASSERT_EQ(credits.size(), 4u);
+    EXPECT_EQ(credits[0].awards, scene.RdaAwardId());
+    EXPECT_EQ(credits[1].awards, scene.RdaAwardId());
+    EXPECT_EQ(credits[2].awards, second);
+    EXPECT_EQ(credits[3].awards, second);
+}
+
+TEST_F(CreditRunTest, StopRequestEndsTheRunAfterTheCurrentEntry) {
+    scene.ServeGenerated("Q9TEST", 6, 0.5, 0.0);
+    window.onMessages = [&](int call) { window.stop = call == 2; };
+    Run(AllLogs("Q9TEST"));
+    EXPECT_EQ(window.messageCalls, 2);
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_FALSE(std::filesystem::exists(errorListFile));
+}
+
+TEST_F(CreditRunTest, AllMatchedLeavesAnOlderErrorListAlone) {
+    scene.ServeGenerated("Q9TEST", 5, 1.0, 0.2);
+    test::WriteFileBytes(errorListFile, "old\r\n");
+    Run(AllLogs("Q9TEST"));
+    EXPECT_EQ(test::ReadFileBytes(errorListFile), "old\r\n");
+    EXPECT_TRUE(window.opened.empty());
+}
+
+TEST_F(CreditRunTest, UnwritableErrorListEndsTheRunWithItsMessage) {
+    scene.ServeGenerated("Q9TEST", 5, 0.4, 0.0);
+    // A folder in the file's place cannot be opened for writing, root or not.
+    std::filesystem::create_directory(errorListFile);
+    EXPECT_EQ(RunFailure(AllLogs("Q9TEST")),
+              "Cannot create file \"" + errorListFile.string() + "\". Is a directory");
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_EQ(scene.Credits().size(), 2u);
+}
+
+TEST_F(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
+    scene.service.SetReply("Q9TEST", {.status = 200, .body = "x", .cutAfterBytes = 0});
+    const std::string message = RunFailure(AllLogs("Q9TEST"));
+    EXPECT_EQ(message.rfind("Error reading data: (", 0), 0u) << message;
+    EXPECT_EQ(window.progress, std::vector<int>{0});
+    EXPECT_TRUE(scene.Credits().empty());
+}
+
+TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
+    std::setlocale(LC_TIME, "C");
+    const districts::DistrictEntry entry{"TB-02", "Q1ABC/P", std::chrono::year{2019} / 3 / 5};
+    EXPECT_EQ(ErrorListLine(entry), "03/05/19 Q1ABC/P TB-02");
+
+    test::TempDir dir;
+    WriteErrorList(dir / "ErrorList.txt", {"a b", "c"});
+    EXPECT_EQ(test::ReadFileBytes(dir / "ErrorList.txt"), "a b\r\nc\r\n");
+    // Overwritten whole.
+    WriteErrorList(dir / "ErrorList.txt", {"d"});
+    EXPECT_EQ(test::ReadFileBytes(dir / "ErrorList.txt"), "d\r\n");
+}
+
+}  // namespace
+}  // namespace telvora::credit
