@@ -1,6 +1,7 @@
 #include "districts/net_http_client.h"
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,12 @@ std::optional<std::string> Environment(const char* name) {
     return std::string(value);
 }
 
+// Where a TLS context keeps the client it serves, for the callback below.
+int ClientExDataIndex() {
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
 }  // namespace
 
 struct NetHTTPClient::Impl {
@@ -75,6 +82,25 @@ struct NetHTTPClient::Impl {
     bool headersComplete = false;
     long blockStatus = 0;
     std::string location;
+    bool clientCertificateRequested = false;
+
+    // The server asked for a client certificate; we have none to give. Noted, so that the
+    // failure that follows is reported as what it is.
+    static int OnCertificateRequest(SSL* ssl, X509**, EVP_PKEY**) {
+        auto* self =
+            static_cast<Impl*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), ClientExDataIndex()));
+        if (self != nullptr) {
+            self->clientCertificateRequested = true;
+        }
+        return 0;
+    }
+
+    static CURLcode OnTlsContext(CURL*, void* context, void* user) {
+        auto* tls = static_cast<SSL_CTX*>(context);
+        SSL_CTX_set_ex_data(tls, ClientExDataIndex(), user);
+        SSL_CTX_set_client_cert_cb(tls, &OnCertificateRequest);
+        return CURLE_OK;
+    }
 
     static size_t OnBody(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Impl*>(user);
@@ -151,6 +177,7 @@ struct NetHTTPClient::Impl {
         headersComplete = false;
         blockStatus = 0;
         location.clear();
+        clientCertificateRequested = false;
         errorText[0] = '\0';
 
         const std::string text = url.ToString();
@@ -177,7 +204,8 @@ struct NetHTTPClient::Impl {
             if (bodyTooLarge) {
                 detail = Format("Response body larger than %zu bytes", kMaxBodyBytes);
             }
-            throw Error(DescribeTransferFailure(code, headersComplete, detail, url.host));
+            throw Error(DescribeTransferFailure(code, headersComplete, clientCertificateRequested,
+                                                detail, url.host));
         }
         long status = 0;
         code = curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -234,6 +262,8 @@ NetHTTPClient::NetHTTPClient() : impl_(std::make_unique<Impl>()) {
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, impl_.get());
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, impl_.get());
+    curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &Impl::OnTlsContext);
+    curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, impl_.get());
 }
 
 NetHTTPClient::~NetHTTPClient() {

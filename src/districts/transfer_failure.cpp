@@ -19,14 +19,14 @@ bool ContainsNoCase(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-std::string DescribeTransferFailure(int curlCode, bool headersComplete, std::string_view detail,
+std::string DescribeTransferFailure(int curlCode, bool headersComplete,
+                                    bool clientCertificateRequested, std::string_view detail,
                                     std::string_view host) {
     const auto code = static_cast<CURLcode>(curlCode);
     const std::string text =
         detail.empty() ? std::string(curl_easy_strerror(code)) : std::string(detail);
 
     switch (code) {
-        case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_URL_MALFORMAT:
             // libcurl refused the URL before opening anything.
             return Format("Error connecting to server: %.*s", static_cast<int>(host.size()),
@@ -40,10 +40,14 @@ std::string DescribeTransferFailure(int curlCode, bool headersComplete, std::str
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
             // A server that demands a client certificate ends the handshake (TLS 1.2) or the
-            // first read after it (TLS 1.3) with one of these alerts.
-            if (ContainsNoCase(text, "certificate required") ||
-                ContainsNoCase(text, "handshake failure")) {
+            // connection right after it (TLS 1.3) with an alert. Whether that alert is still
+            // read before the connection resets is a race, so the request for a certificate
+            // seen during the handshake decides as well.
+            if (!headersComplete &&
+                (clientCertificateRequested || ContainsNoCase(text, "certificate required") ||
+                 ContainsNoCase(text, "handshake failure"))) {
                 return "Unspecified certificate from client";
             }
             break;

@@ -7,9 +7,11 @@
 namespace telvora::districts {
 
 // `headersComplete`: the final response's headers had all arrived, so the failure hit the
-// body. `detail`: libcurl's error text for the transfer (its generic text when empty).
+// body. `clientCertificateRequested`: the server asked for a client certificate during the
+// handshake. `detail`: libcurl's error text for the transfer (its generic text when empty).
 // `host`: the host of the request, for "Error connecting to server: %s".
-std::string DescribeTransferFailure(int curlCode, bool headersComplete, std::string_view detail,
+std::string DescribeTransferFailure(int curlCode, bool headersComplete,
+                                    bool clientCertificateRequested, std::string_view detail,
                                     std::string_view host);
 
 }  // namespace telvora::districts

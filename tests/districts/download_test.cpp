@@ -1,0 +1,514 @@
+// The download against a real HTTPS server on loopback (the local district-list service).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "district_service/district_service.h"
+#include "districts/net_http_client.h"
+#include "platform/error.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace telvora::districts {
+namespace {
+
+using district_service::BuiltTestCertificates;
+using district_service::DistrictService;
+using district_service::LocationForm;
+using district_service::RawTlsServer;
+using district_service::RecordedRequest;
+using district_service::Reply;
+using district_service::ServiceOptions;
+using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+constexpr const char* kUnknown = "Execution of request terminated with unknown error";
+constexpr const char* kList = "D1,R1ABC,05.03.2019\r\nD2,UA1AAA,06.03.2019\r\n";
+const Lines kListLines = {"D1,R1ABC,05.03.2019", "D2,UA1AAA,06.03.2019"};
+
+ServiceOptions Options(bool trusted = true) {
+    const auto files = BuiltTestCertificates(trusted);
+    ServiceOptions options;
+    options.cert = files.cert;
+    options.key = files.key;
+    return options;
+}
+
+// The message of the download's failure; fails the test when it succeeds.
+std::string FailureOf(NetHTTPClient& client, const std::string& base, const std::string& callsign) {
+    try {
+        const Lines lines = DownloadDistrictList(client, base, callsign);
+        ADD_FAILURE() << "download succeeded with " << lines.size() << " lines";
+        return {};
+    } catch (const Error& error) {
+        return error.what();
+    }
+}
+
+// A port on loopback where nothing listens.
+int ClosedPort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    close(s);
+    return ntohs(address.sin_port);
+}
+
+// Trusts the test CA the way a user would (SSL_CERT_FILE), talks to loopback directly
+// whatever proxy the machine has, and reads unmarked bodies as UTF-8.
+class DownloadTest : public testing::Test {
+  protected:
+    test::ScopedEnv caFile_{"SSL_CERT_FILE", BuiltTestCertificates().ca.string()};
+    test::ScopedEnv noProxy_{"no_proxy", "127.0.0.1,localhost"};
+    test::ScopedEnv locale_{"LC_ALL", "C.UTF-8"};
+    DistrictService service_{Options()};
+    NetHTTPClient client_;
+
+    Lines Download(const std::string& callsign) {
+        return DownloadDistrictList(client_, service_.BaseUrl(), callsign);
+    }
+    std::string Failure(const std::string& callsign) {
+        return FailureOf(client_, service_.BaseUrl(), callsign);
+    }
+    RecordedRequest LastRequest() {
+        const auto requests = service_.Requests();
+        if (requests.empty()) {
+            ADD_FAILURE() << "no request arrived";
+            return {};
+        }
+        return requests.back();
+    }
+};
+
+TEST_F(DownloadTest, ReturnsTheListAndSendsOnlyUserAgent) {
+    service_.SetList("R1ABC", kList);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+
+    const RecordedRequest request = LastRequest();
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.target, "/csv?call=R1ABC");
+    EXPECT_EQ(request.Header("User-Agent"), "Embarcadero URI Client/1.0");
+    for (const char* absent : {"Accept", "Accept-Charset", "Accept-Encoding", "Accept-Language",
+                               "Content-Type", "Cookie", "Referer", "Expect"}) {
+        EXPECT_EQ(request.HeaderCount(absent), 0u) << absent;
+    }
+    EXPECT_EQ(request.HeaderCount("User-Agent"), 1u);
+}
+
+TEST_F(DownloadTest, EmptyListGivesNoLines) {
+    service_.SetList("R1ABC", "");
+    EXPECT_EQ(Download("R1ABC"), Lines{});
+}
+
+TEST_F(DownloadTest, CallsignReachesTheServerEncoded) {
+    struct Case {
+        std::string callsign;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"R/A1", "/csv?call=R%2FA1"},
+        {"R 1", "/csv?call=R%201"},
+        {"", "/csv?call="},
+        {"R1#rest", "/csv?call=R1"},
+        {"\xD0\x94\xD0\x96"
+         "1",
+         "/csv?call=%D0%94%D0%961"},
+    };
+    for (const Case& c : cases) {
+        service_.ClearRequests();
+        Download(c.callsign);
+        EXPECT_EQ(LastRequest().target, c.target) << '[' << c.callsign << ']';
+    }
+    // The server decodes "%2F" back to the callsign and finds its list.
+    service_.SetList("R/A1", kList);
+    EXPECT_EQ(Download("R/A1"), kListLines);
+}
+
+TEST_F(DownloadTest, ServesListFilesFromTheRootFolder) {
+    test::TempDir root;
+    test::WriteFileBytes(root / district_service::ListFileName("r/a1"), kList);
+    ServiceOptions options = Options();
+    options.root = root.path();
+    DistrictService folderService(options);
+    EXPECT_EQ(district_service::ListFileName("r/a1"), "R%2FA1.csv");
+    EXPECT_EQ(DownloadDistrictList(client_, folderService.BaseUrl(), "R/A1"), kListLines);
+    EXPECT_EQ(DownloadDistrictList(client_, folderService.BaseUrl(), "UNKNOWN"), Lines{});
+}
+
+TEST_F(DownloadTest, FollowsFiveRedirectsOfEveryFollowedStatus) {
+    const LocationForm forms[] = {LocationForm::Absolute, LocationForm::Rooted,
+                                  LocationForm::Relative};
+    for (const int status : {301, 302, 303, 307, 308}) {
+        for (const LocationForm form : forms) {
+            const std::string call =
+                "R" + std::to_string(status) + "F" + std::to_string(static_cast<int>(form));
+            service_.SetList(call, kList);
+            service_.AddRedirectChain(call, 5, status, form);
+            service_.ClearRequests();
+            EXPECT_EQ(Download(call), kListLines) << status;
+            const auto requests = service_.Requests();
+            ASSERT_EQ(requests.size(), 6u) << status;
+            EXPECT_EQ(requests.back().path, "/hop5");
+            for (const RecordedRequest& request : requests) {
+                EXPECT_EQ(request.method, "GET");
+                EXPECT_EQ(request.Header("User-Agent"), "Embarcadero URI Client/1.0");
+                EXPECT_EQ(request.HeaderCount("Accept"), 0u);
+                EXPECT_EQ(request.HeaderCount("Referer"), 0u);
+            }
+        }
+    }
+}
+
+TEST_F(DownloadTest, TheSixthRedirectFails) {
+    for (const int status : {301, 302, 303, 307, 308}) {
+        const std::string call = "R" + std::to_string(status);
+        service_.SetList(call, kList);
+        service_.AddRedirectChain(call, 6, status);
+        service_.ClearRequests();
+        EXPECT_EQ(Failure(call), "Maximum number of redirections (5) exceeded") << status;
+        EXPECT_EQ(service_.Requests().size(), 6u) << "the sixth Location is not followed";
+    }
+}
+
+TEST_F(DownloadTest, OtherRedirectStatusesAndMissingLocationsAreFinal) {
+    for (const int status : {300, 304, 305, 306, 302}) {
+        const std::string call = "S" + std::to_string(status);
+        Reply reply;
+        reply.status = status;
+        reply.body = status == 304 ? "" : "moved\r\n";
+        if (status != 302) {
+            reply.headers.emplace_back("Location", "/hop1?call=" + call);
+        }
+        service_.SetReply(call, reply);
+        service_.ClearRequests();
+        EXPECT_EQ(Download(call), status == 304 ? Lines{} : Lines{"moved"}) << status;
+        EXPECT_EQ(service_.Requests().size(), 1u) << status;
+    }
+}
+
+TEST_F(DownloadTest, ResolvesARelativeLocationWithDotSegments) {
+    service_.SetList("R1ABC", kList);
+    Reply redirect;
+    redirect.status = 302;
+    redirect.headers.emplace_back("Location", "./a/.././/hop1?call=R1ABC#ignored");
+    service_.SetReply("R1ABC", redirect);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(LastRequest().target, "/hop1?call=R1ABC");
+}
+
+TEST_F(DownloadTest, ARedirectToAnInvalidUrlFails) {
+    Reply redirect;
+    redirect.status = 301;
+    redirect.headers.emplace_back("Location", "ftp://127.0.0.1/list");
+    service_.SetReply("R1ABC", redirect);
+    EXPECT_EQ(Failure("R1ABC"), "Invalid URL");
+}
+
+TEST_F(DownloadTest, ErrorStatusBodiesAreTheList) {
+    struct Case {
+        int status;
+        std::string body;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {404,
+         "<html>\n<body>Not found</body>\n</html>\n",
+         {"<html>", "<body>Not found</body>", "</html>"}},
+        {500, "Internal Server Error", {"Internal Server Error"}},
+        {401, "", {}},
+        {407, "Proxy?", {"Proxy?"}},
+        {503, kList, kListLines},
+    };
+    for (const Case& c : cases) {
+        Reply reply;
+        reply.status = c.status;
+        reply.body = c.body;
+        reply.contentType = "text/html";
+        service_.SetReply("E" + std::to_string(c.status), reply);
+        EXPECT_EQ(Download("E" + std::to_string(c.status)), c.lines) << c.status;
+    }
+}
+
+TEST_F(DownloadTest, ByteOrderMarksDecideTheEncoding) {
+    struct Case {
+        std::string body;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBF"
+         "\xD0\x94"
+         "1,R1ABC,05.03.2019\r\n",
+         {"\xD0\x94"
+          "1,R1ABC,05.03.2019"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xFF\xFE"
+         "D\0"
+         "1\0"
+         ",\0"
+         "C\0"
+         "\r\0\n\0"s,
+         {"D1,C"}},
+        {"\xFE\xFF"
+         "\0D\0"
+         "1"s,
+         {"D1"}},
+        {"D1\0,C1\r\nD2"s, {"D1"}},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string call = "M" + std::to_string(index++);
+        service_.SetList(call, c.body);
+        EXPECT_EQ(Download(call), c.lines) << call;
+    }
+    service_.SetList("BAD",
+                     "\xEF\xBB\xBF"
+                     "D1,\xFF\xFE,05.03.2019");
+    EXPECT_EQ(Failure("BAD"),
+              "No mapping for the Unicode character exists in the target multi-byte code page");
+}
+
+TEST_F(DownloadTest, CookiesSetByOneDownloadGoWithTheNext) {
+    Reply first;
+    first.body = kList;
+    first.headers.emplace_back("Set-Cookie", "session=one; Path=/");
+    first.headers.emplace_back("Set-Cookie", "lang=ru; Path=/; Secure; HttpOnly");
+    service_.SetReply("R1ABC", first);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(LastRequest().HeaderCount("Cookie"), 0u);
+
+    service_.SetList("UA1AAA", kList);
+    EXPECT_EQ(Download("UA1AAA"), kListLines);
+    const auto cookie = LastRequest().Header("Cookie");
+    ASSERT_TRUE(cookie);
+    EXPECT_NE(cookie->find("session=one"), std::string::npos) << *cookie;
+    EXPECT_NE(cookie->find("lang=ru"), std::string::npos) << *cookie;
+
+    // A new client is a program restart: its store starts empty.
+    NetHTTPClient restarted;
+    DownloadDistrictList(restarted, service_.BaseUrl(), "UA1AAA");
+    EXPECT_EQ(LastRequest().HeaderCount("Cookie"), 0u);
+}
+
+TEST_F(DownloadTest, CookiesSetOnTheWayThroughRedirectsAreKept) {
+    service_.SetList("R1ABC", kList);
+    Reply redirect;
+    redirect.status = 302;
+    redirect.headers.emplace_back("Location", "/hop1?call=R1ABC");
+    redirect.headers.emplace_back("Set-Cookie", "hop=1; Path=/");
+    service_.SetReply("R1ABC", redirect);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    service_.SetList("UA1AAA", kList);
+    Download("UA1AAA");
+    EXPECT_EQ(LastRequest().Header("Cookie"), "hop=1");
+}
+
+TEST_F(DownloadTest, AFailedDownloadLeavesTheCookieStoreAsItWas) {
+    Reply setter;
+    setter.body = kList;
+    setter.headers.emplace_back("Set-Cookie", "session=one; Path=/");
+    service_.SetReply("SETTER", setter);
+    ASSERT_EQ(Download("SETTER"), kListLines);
+
+    auto withCookies = [](Reply reply) {
+        reply.headers.emplace_back("Set-Cookie", "session=two; Path=/");
+        reply.headers.emplace_back("Set-Cookie", "extra=x; Path=/");
+        return reply;
+    };
+    // Each of these sets cookies on the way and then fails.
+    Reply cut = withCookies({});
+    cut.body = std::string(kList) + kList;
+    cut.cutAfterBytes = 10;
+    service_.SetReply("CUT", cut);
+
+    Reply badText = withCookies({});
+    badText.body = "\xEF\xBB\xBF\xFF";
+    service_.SetReply("BADTEXT", badText);
+
+    service_.SetList("LOOP", kList);
+    service_.AddRedirectChain("LOOP", 6, 302);
+    Reply firstHop = withCookies({});
+    firstHop.status = 302;
+    firstHop.headers.emplace_back("Location", "/hop1?call=LOOP");
+    service_.SetReply("LOOP", firstHop);
+
+    Reply toInvalid = withCookies({});
+    toInvalid.status = 302;
+    toInvalid.headers.emplace_back("Location", "https://127.0.0.1:0/");
+    service_.SetReply("INVALID", toInvalid);
+
+    Reply expire;  // deletes the stored cookie, then the body is cut
+    expire.headers.emplace_back("Set-Cookie", "session=gone; Path=/; Max-Age=0");
+    expire.body = kList;
+    expire.cutAfterBytes = 5;
+    service_.SetReply("EXPIRE", expire);
+
+    service_.SetList("CHECK", kList);
+    for (const char* call : {"CUT", "BADTEXT", "LOOP", "INVALID", "EXPIRE"}) {
+        EXPECT_FALSE(Failure(call).empty()) << call;
+        // The client stays usable, and sends exactly what it held before the failure.
+        EXPECT_EQ(Download("CHECK"), kListLines) << call;
+        EXPECT_EQ(LastRequest().Header("Cookie"), "session=one") << call;
+    }
+}
+
+TEST_F(DownloadTest, ACutBodyIsAFailureNotAShorterList) {
+    Reply cut;
+    cut.body = std::string(kList) + "D3,R1ABCDEF,07.03.2019\r\n";
+    cut.cutAfterBytes = std::string(kList).size() + 6;  // "D3,R1A" would read as R1A
+    service_.SetReply("R1ABC", cut);
+    EXPECT_EQ(Failure("R1ABC").rfind("Error reading data: (18) ", 0), 0u) << Failure("R1ABC");
+}
+
+TEST_F(DownloadTest, ServersThatBreakTheResponseFail) {
+    const auto files = BuiltTestCertificates();
+    struct Case {
+        const char* name;
+        std::string raw;
+        bool closeBeforeHandshake;
+        std::string messageStart;  // the message, or its start
+    };
+    const Case cases[] = {
+        {"closed before TLS", "", true, kUnknown},
+        {"nothing sent", "", false, kUnknown},
+        {"headers cut", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n", false, kUnknown},
+        {"status line cut", "HTTP/1.1 20", false, kUnknown},
+        {"body shorter than its length",
+         "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nD1,C1,05.03.2019\r\n", false,
+         "Error reading data: (18) "},
+        {"last chunk missing",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12\r\nD1,C1,05.03.2019\r\n\r\n",
+         false, "Error reading data: (18) "},
+        {"not HTTP at all", "SSH-2.0-OpenSSH\r\n", false, kUnknown},
+    };
+    for (const Case& c : cases) {
+        RawTlsServer server(files.cert, files.key, c.raw, c.closeBeforeHandshake);
+        const std::string message = FailureOf(client_, server.BaseUrl(), "R1ABC");
+        EXPECT_EQ(message.substr(0, c.messageStart.size()), c.messageStart)
+            << c.name << ": " << message;
+    }
+}
+
+TEST_F(DownloadTest, ABodyEndedByClosingTheConnectionIsComplete) {
+    const auto files = BuiltTestCertificates();
+    RawTlsServer server(files.cert, files.key,
+                        "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n"s + kList);
+    EXPECT_EQ(DownloadDistrictList(client_, server.BaseUrl(), "R1ABC"), kListLines);
+}
+
+TEST_F(DownloadTest, AnOversizedBodyIsRefused) {
+    const auto files = BuiltTestCertificates();
+    const std::string big(NetHTTPClient::kMaxBodyBytes + 1, 'x');
+    {
+        // Its length announced: refused as soon as the headers say so.
+        RawTlsServer server(
+            files.cert, files.key,
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n");
+        const std::string message = FailureOf(client_, server.BaseUrl(), "R1ABC");
+        EXPECT_EQ(message.rfind("Error reading data: (63) ", 0), 0u) << message;
+    }
+    {
+        // Its length unannounced: refused when it passes the limit.
+        RawTlsServer server(files.cert, files.key, "HTTP/1.0 200 OK\r\n\r\n" + big);
+        const std::string message = FailureOf(client_, server.BaseUrl(), "R1ABC");
+        EXPECT_EQ(message.rfind("Error reading data: (23) ", 0), 0u) << message;
+    }
+}
+
+TEST_F(DownloadTest, StallsEndWithTheNoProgressTimeout) {
+    client_.SetNoProgressTimeout(1s);
+    Reply beforeHeaders;
+    beforeHeaders.body = kList;
+    beforeHeaders.stall = 60s;
+    service_.SetReply("BEFORE", beforeHeaders);
+    EXPECT_EQ(Failure("BEFORE"), kUnknown);
+
+    Reply inBody = beforeHeaders;
+    inBody.stallAfterBytes = 10;
+    service_.SetReply("INBODY", inBody);
+    const std::string message = Failure("INBODY");
+    EXPECT_EQ(message.rfind("Error reading data: (28) ", 0), 0u) << message;
+}
+
+TEST_F(DownloadTest, NothingListeningIsAnUnknownError) {
+    NetHTTPClient client;
+    EXPECT_EQ(FailureOf(client, "https://127.0.0.1:" + std::to_string(ClosedPort()), "R1ABC"),
+              kUnknown);
+}
+
+TEST_F(DownloadTest, BadBaseOrCallsignFailsBeforeAnyRequest) {
+    EXPECT_EQ(FailureOf(client_, "127.0.0.1:" + std::to_string(service_.Port()), "R1ABC"),
+              "Invalid URL");
+    EXPECT_EQ(Failure("R%FF1"),
+              "No mapping for the Unicode character exists in the target multi-byte code page");
+    EXPECT_TRUE(service_.Requests().empty());
+}
+
+TEST_F(DownloadTest, ProxiesComeFromTheEnvironment) {
+    service_.SetList("R1ABC", kList);
+    const std::string deadProxy = "http://127.0.0.1:" + std::to_string(ClosedPort());
+    const test::ScopedEnv proxy("https_proxy", deadProxy);
+    {
+        const test::ScopedEnv noProxy("no_proxy", std::nullopt);
+        const test::ScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
+        EXPECT_EQ(Failure("R1ABC"), kUnknown);
+    }
+    const test::ScopedEnv noProxy("no_proxy", "127.0.0.1");
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+}
+
+TEST_F(DownloadTest, AnUntrustedCertificateIsRejected) {
+    DistrictService untrusted(Options(false));
+    untrusted.SetList("R1ABC", kList);
+    EXPECT_EQ(FailureOf(client_, untrusted.BaseUrl(), "R1ABC"),
+              "Server Certificate Invalid or not present");
+    EXPECT_TRUE(untrusted.Requests().empty());
+}
+
+TEST_F(DownloadTest, TheHostNameIsChecked) {
+    // The certificate names 127.0.0.1 and localhost; 127.0.0.2 is loopback too.
+    ServiceOptions options = Options();
+    options.host = "127.0.0.2";
+    DistrictService otherName(options);
+    otherName.SetList("R1ABC", kList);
+    EXPECT_EQ(FailureOf(client_, otherName.BaseUrl(), "R1ABC"),
+              "Server Certificate Invalid or not present");
+    // "localhost" is named: the same server is trusted under that name.
+    EXPECT_EQ(DownloadDistrictList(client_, "https://localhost:" + std::to_string(service_.Port()),
+                                   "R1ABC"),
+              Lines{});
+}
+
+TEST_F(DownloadTest, TrustFollowsSslCertFileAtEachDownload) {
+    service_.SetList("R1ABC", kList);
+    {
+        const test::ScopedEnv caFile("SSL_CERT_FILE", std::nullopt);
+        EXPECT_EQ(Failure("R1ABC"), "Server Certificate Invalid or not present");
+    }
+    {
+        const test::ScopedEnv caFile("SSL_CERT_FILE", BuiltTestCertificates(false).ca.string());
+        EXPECT_EQ(Failure("R1ABC"), "Server Certificate Invalid or not present");
+    }
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+}
+
+TEST_F(DownloadTest, AClientCertificateDemandIsReported) {
+    ServiceOptions options = Options();
+    options.clientCa = BuiltTestCertificates().ca;
+    DistrictService demanding(options);
+    EXPECT_EQ(FailureOf(client_, demanding.BaseUrl(), "R1ABC"),
+              "Unspecified certificate from client");
+}
+
+}  // namespace
+}  // namespace telvora::districts
