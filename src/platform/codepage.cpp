@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <cctype>
 #include <cerrno>
 
 namespace telvora::platform {
@@ -104,6 +105,34 @@ std::size_t Utf8SequenceLength(const char* text, std::size_t size) {
     return length;
 }
 
+// Valid sequences stay; every byte of an invalid one becomes U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t length = Utf8SequenceLength(text.data() + pos, text.size() - pos);
+        if (length == 0) {
+            out.append(kReplacement);
+            ++pos;
+        } else {
+            out.append(text.substr(pos, length));
+            pos += length;
+        }
+    }
+    return out;
+}
+
+bool IsUtf8Name(const std::string& charset) {
+    std::string name;
+    for (const char c : charset) {
+        if (c != '-' && c != '_') {
+            name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        }
+    }
+    return name == "UTF8";
+}
+
 std::string UsableCharset(const std::string& charset) {
     Converter probe("UTF-8", charset.c_str());
     return probe.ok() ? charset : std::string(kAsciiCharset);
@@ -135,6 +164,10 @@ std::string AnsiCharset() {
 }
 
 std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
+    if (IsUtf8Name(charset)) {
+        // glibc's UTF-8 decoder lets 5- and 6-byte forms through; ours is strict.
+        return ReplaceInvalidUtf8(bytes);
+    }
     Converter converter("UTF-8", UsableCharset(charset).c_str());
     std::string out;
     out.reserve(bytes.size());
@@ -150,7 +183,7 @@ std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
         --inLeft;
         converter.ResetState();
     }
-    return out;
+    return ReplaceInvalidUtf8(out);  // whatever a decoder lets through, the result is UTF-8
 }
 
 std::string EncodeCharset(std::string_view utf8, const std::string& charset) {

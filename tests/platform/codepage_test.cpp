@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr const char* kFFFD = "\xEF\xBF\xBD";
+const std::string kFFFD = "\xEF\xBF\xBD";
 
 TEST(Codepage, TakesTheCharsetFromTheEnvironmentWithoutSetlocale) {
     struct Case {
@@ -51,12 +51,18 @@ TEST(Codepage, DecodesEveryByteAndNeverFails) {
         {"ANSI_X3.4-1968",
          "ab\x80\xFF"
          "c",
-         "ab"s + kFFFD + kFFFD + "c"},
-        {"UTF-8", "\xD0\x94\xFF\xD0", "\xD0\x94"s + kFFFD + kFFFD},
+         "ab" + kFFFD + kFFFD + "c"},
+        {"UTF-8", "\xD0\x94\xFF\xD0", "\xD0\x94" + kFFFD + kFFFD},
         {"UTF-8", "a\0b"s, "a\0b"s},
+        // Old 5- and 6-byte forms are no UTF-8: one U+FFFD per byte.
+        {"UTF-8", "\xF8\x88\x80\x80\x80", kFFFD + kFFFD + kFFFD + kFFFD + kFFFD},
+        {"utf8",
+         "\xFD\x8E"
+         "a",
+         kFFFD + kFFFD + "a"s},
         {"SHIFT_JIS", "\x82\xA0", "\xE3\x81\x82"},
-        {"SHIFT_JIS", "a\x82", "a"s + kFFFD},  // cut double-byte character at the end
-        {"NO-SUCH-CHARSET", "a\xC4", "a"s + kFFFD},
+        {"SHIFT_JIS", "a\x82", "a" + kFFFD},  // cut double-byte character at the end
+        {"NO-SUCH-CHARSET", "a\xC4", "a" + kFFFD},
         {"CP1251", "", ""},
     };
     for (const Case& c : cases) {
@@ -84,7 +90,10 @@ TEST(Codepage, EncodesWithAQuestionMarkForWhatTheCharsetLacks) {
          "a?b?"},  // invalid UTF-8 bytes
         {"CP1251", "\xC3\xA9", "?"},
         {"ISO-8859-1", "\xC3\xA9\xD0\x94", "\xE9?"},
-        {"ANSI_X3.4-1968", "R\xC3\x96" "1 \xD0\x94", "R?1 ?"},
+        {"ANSI_X3.4-1968",
+         "R\xC3\x96"
+         "1 \xD0\x94",
+         "R?1 ?"},
         {"UTF-8", "\xD0\x94\xFF", "\xD0\x94?"},
         {"UTF-8", "", ""},
     };
@@ -101,7 +110,7 @@ TEST(Codepage, AnsiFunctionsFollowTheLocale) {
     }
     {
         const test::ScopedEnv lcAll("LC_ALL", "C");
-        EXPECT_EQ(DecodeAnsi("\xD0\x94"), std::string(kFFFD) + kFFFD);
+        EXPECT_EQ(DecodeAnsi("\xD0\x94"), kFFFD + kFFFD);
         EXPECT_EQ(EncodeAnsi("\xD0\x94 R1"), "? R1");
     }
 }
