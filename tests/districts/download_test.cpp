@@ -70,7 +70,11 @@ int ClosedPort() {
 class DownloadTest : public testing::Test {
   protected:
     test::ScopedEnv caFile_{"SSL_CERT_FILE", BuiltTestCertificates().ca.string()};
-    test::ScopedEnv noProxy_{"no_proxy", "127.0.0.1,localhost"};
+    test::ScopedEnv httpsProxy_{"https_proxy", std::nullopt};
+    test::ScopedEnv httpsProxyUpper_{"HTTPS_PROXY", std::nullopt};
+    test::ScopedEnv allProxy_{"all_proxy", std::nullopt};
+    test::ScopedEnv allProxyUpper_{"ALL_PROXY", std::nullopt};
+    test::ScopedEnv noProxy_{"no_proxy", "127.0.0.1,127.0.0.2,localhost"};
     test::ScopedEnv locale_{"LC_ALL", "C.UTF-8"};
     DistrictService service_{Options()};
     NetHTTPClient client_;
