@@ -302,6 +302,9 @@ void Connection::ConfigureOpened(const std::string& display) {
     if (EqualsNoCase(journalMode, "wal")) {
         run("PRAGMA synchronous=NORMAL", nullptr);
     }
+    // The contact search visits rows all over a log of many thousand contacts; a page cache of
+    // 16 MB (instead of 2 MB) keeps a run's repeated lookups off the disk. Per connection only.
+    run("PRAGMA cache_size=-16384", nullptr);
 
     sqlite3_set_authorizer(db_, &Connection::Authorize, this);
 }
