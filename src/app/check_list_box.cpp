@@ -1,5 +1,7 @@
 #include "app/check_list_box.h"
 
+#include <QMouseEvent>
+
 namespace telvora::app {
 
 CheckListBox::CheckListBox(QWidget* parent) : QListWidget(parent) {
@@ -25,6 +27,16 @@ bool CheckListBox::Checked(int index) const {
 
 void CheckListBox::SetChecked(int index, bool checked) {
     item(index)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void CheckListBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && index != currentIndex()) {
+            setCurrentIndex(index);
+        }
+    }
+    QListWidget::mousePressEvent(event);
 }
 
 std::vector<std::string> CheckListBox::CheckedItems() const {

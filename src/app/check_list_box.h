@@ -21,6 +21,10 @@ class CheckListBox : public QListWidget {
     void SetChecked(int index, bool checked);
     // The names of the checked items, in list order.
     std::vector<std::string> CheckedItems() const;
+
+  protected:
+    // A press on an item's check box selects the item as well, as on its text.
+    void mousePressEvent(QMouseEvent* event) override;
 };
 
 }  // namespace telvora::app

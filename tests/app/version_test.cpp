@@ -1,0 +1,135 @@
+// The version record (generated into the executable, read back from the file) and the version
+// text of the status bar with its two fall-backs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/version_text.h"
+#include "platform/version_record.h"
+#include "temp_dir.h"
+
+namespace telvora::app {
+namespace {
+
+using platform::VersionRecord;
+
+VersionRecord Record(std::vector<platform::VersionTranslation> translations,
+                     std::map<std::string, std::map<std::string, std::string>> tables,
+                     std::uint32_t ms, std::uint32_t ls) {
+    VersionRecord record;
+    record.translations = std::move(translations);
+    record.stringTables = std::move(tables);
+    record.fixed.fileVersionMS = ms;
+    record.fixed.fileVersionLS = ls;
+    return record;
+}
+
+TEST(VersionTextTest, CasesOfTheRecord) {
+    const platform::VersionTranslation us{0x0409, 0x04E4};
+    const platform::VersionTranslation ru{0x0419, 0x04E3};
+    struct Case {
+        const char* what;
+        std::optional<VersionRecord> record;
+        std::string status;
+    };
+    const Case cases[] = {
+        {"the string of the first translation",
+         Record({us}, {{"040904E4", {{"FileVersion", "1.0.2.2"}}}}, 0x00010000, 0x00020002),
+         "v1.0.2.2"},
+        {"the string wins over the fixed part",
+         Record({us}, {{"040904E4", {{"FileVersion", "3.1 beta"}}}}, 0x00010000, 0x00020002),
+         "v3.1 beta"},
+        {"names and keys compare without regard to case",
+         Record({us}, {{"040904e4", {{"FILEVERSION", "1.0.2.2"}}}}, 0, 0), "v1.0.2.2"},
+        {"no FileVersion string: the fixed numbers",
+         Record({us}, {{"040904E4", {{"ProductName", "Telvora"}}}}, 0x00020005, 0x0007FFFF),
+         "v2.5.7.65535"},
+        {"an empty FileVersion: the fixed numbers",
+         Record({us}, {{"040904E4", {{"FileVersion", ""}}}}, 0x00010000, 0x00020002), "v1.0.2.2"},
+        {"only the first translation is looked at",
+         Record({ru, us}, {{"040904E4", {{"FileVersion", "9.9.9.9"}}}}, 0x00010000, 0x00020002),
+         "v1.0.2.2"},
+        {"the first translation's table",
+         Record({ru, us}, {{"041904E3", {{"FileVersion", "4.0"}}}}, 0, 0), "v4.0"},
+        {"no translation table: the fixed numbers",
+         Record({}, {{"040904E4", {{"FileVersion", "9.9.9.9"}}}}, 0x00010000, 0x00020002),
+         "v1.0.2.2"},
+        {"no record at all", std::nullopt, "v"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StatusVersionText(c.record), c.status) << c.what;
+    }
+}
+
+TEST(VersionTextTest, TranslationKeyIsEightUpperCaseHexDigits) {
+    EXPECT_EQ(TranslationKey({0x0409, 0x04E4}), "040904E4");
+    EXPECT_EQ(TranslationKey({0x0419, 0x04B0}), "041904B0");
+    EXPECT_EQ(TranslationKey({0, 0}), "00000000");
+    EXPECT_EQ(TranslationKey({0xABCD, 0xFFFF}), "ABCDFFFF");
+}
+
+TEST(VersionRecordTest, TextRoundTrip) {
+    VersionRecord record =
+        Record({{0x0409, 0x04E4}, {0x0419, 0x04E3}},
+               {{"040904E4", {{"FileVersion", "1.0.2.2"}, {"Comments", "two\nlines \\ here"}}}},
+               0x00010000, 0x00020002);
+    record.fixed.productVersionMS = 0x00030004;
+    record.fixed.productVersionLS = 0x00050006;
+    const auto back = platform::ParseVersionRecord(platform::SerializeVersionRecord(record));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->translations.size(), 2u);
+    EXPECT_EQ(back->translations[1].language, 0x0419);
+    EXPECT_EQ(back->translations[1].codePage, 0x04E3);
+    EXPECT_EQ(back->stringTables, record.stringTables);
+    EXPECT_EQ(back->fixed.fileVersionMS, 0x00010000u);
+    EXPECT_EQ(back->fixed.fileVersionLS, 0x00020002u);
+    EXPECT_EQ(back->fixed.productVersionMS, 0x00030004u);
+    EXPECT_EQ(back->fixed.productVersionLS, 0x00050006u);
+}
+
+TEST(VersionRecordTest, TextsThatAreNoRecord) {
+    const char* texts[] = {
+        "",
+        "SomethingElse/1\nFileVersion=1,0,2,2\n",
+        "TelvoraVersionRecord/1\nFileVersion=1,0,2\n",
+        "TelvoraVersionRecord/1\nFileVersion=1,0,2,70000\n",
+        "TelvoraVersionRecord/1\nTranslation=0409\n",
+        "TelvoraVersionRecord/1\nTranslation=0409,XYZW\n",
+        "TelvoraVersionRecord/1\nString.040904E4=1\n",
+        "TelvoraVersionRecord/1\nno equals sign\n",
+    };
+    for (const char* text : texts) {
+        EXPECT_FALSE(platform::ParseVersionRecord(text)) << text;
+    }
+    EXPECT_TRUE(platform::ParseVersionRecord(std::string("TelvoraVersionRecord/1\n\0\0", 25)));
+}
+
+TEST(VersionRecordTest, TheExecutableCarriesVersion1022) {
+    const auto record = platform::ReadVersionRecord(TELVORA_EXECUTABLE);
+    ASSERT_TRUE(record);
+    ASSERT_FALSE(record->translations.empty());
+    EXPECT_EQ(TranslationKey(record->translations.front()), "040904E4");
+    EXPECT_EQ(record->QueryString("040904E4", "FileVersion"), "1.0.2.2");
+    EXPECT_EQ(record->fixed.fileVersionMS, 0x00010000u);
+    EXPECT_EQ(record->fixed.fileVersionLS, 0x00020002u);
+    EXPECT_EQ(StatusVersionText(record), "v1.0.2.2");
+}
+
+TEST(VersionRecordTest, FilesWithoutRecord) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "text.exe", "MZ this is not an executable of ours");
+    test::WriteFileBytes(dir / "short",
+                         "\x7f"
+                         "ELF");
+    const std::filesystem::path files[] = {
+        "/proc/self/exe",  // this test program: built without a record
+        dir / "missing",  dir / "text.exe", dir / "short", dir.path(),
+    };
+    for (const auto& file : files) {
+        EXPECT_FALSE(platform::ReadVersionRecord(file)) << file;
+    }
+    EXPECT_EQ(StatusVersionText(platform::ReadVersionRecord("/proc/self/exe")), "v");
+}
+
+}  // namespace
+}  // namespace telvora::app
