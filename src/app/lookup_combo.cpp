@@ -161,11 +161,11 @@ void DbLookupCombo::DropDown() {
     view->setFont(font());
     const int frame = popup_->frameWidth();
     const QSize size(width(), kDropDownRows * RowHeight() + 2 * frame);
-    popup_->resize(size);
     view->setGeometry(frame, frame, size.width() - 2 * frame, size.height() - 2 * frame);
     QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen != nullptr ? screen->geometry() : QRect(0, 0, 1 << 20, 1 << 20);
-    popup_->move(LookupPopupPosition(QRect(mapToGlobal(QPoint(0, 0)), this->size()), size, area));
+    popup_->setGeometry(QRect(
+        LookupPopupPosition(QRect(mapToGlobal(QPoint(0, 0)), this->size()), size, area), size));
 
     int row = RowOfValue();
     if (row < 0 && list_->RowCount() > 0) {
@@ -220,12 +220,9 @@ void DbLookupCombo::Highlight(int row) {
 
 void DbLookupCombo::ChooseRow(int row, bool alwaysNotify) {
     const std::string text = list_->RowText(static_cast<std::size_t>(row));
-    // The row the value came from is the current row when Change() runs; a current row that
-    // already carries the text is kept.
-    const std::size_t current = list_->CurrentRow();
-    if (current >= list_->RowCount() || list_->RowText(current) != text) {
-        list_->SetCurrentRow(static_cast<std::size_t>(row));
-    }
+    // The row the value came from is the current row when Change() runs, also when another
+    // row carries the same text.
+    list_->SetCurrentRow(static_cast<std::size_t>(row));
     const QString value = QString::fromStdString(text);
     const bool changed = value != value_;
     value_ = value;
