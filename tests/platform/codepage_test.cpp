@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../districts/scoped_env.h"
+#include "scoped_env.h"
 #include "platform/codepage.h"
 
 namespace telvora::platform {
