@@ -18,8 +18,15 @@ QString PickFontFamily(const QStringList& candidates) {
 
 QFont DesignFont(const QString& face, int pixelHeight, bool bold) {
     const bool fixed = face.compare("Courier", Qt::CaseInsensitive) == 0;
-    const QStringList candidates = fixed ? QStringList{face, "DejaVu Sans Mono", "Liberation Mono"}
-                                         : QStringList{face, "DejaVu Sans", "Liberation Sans"};
+    const bool wide = face.compare("Verdana", Qt::CaseInsensitive) == 0;
+    // Liberation Mono keeps Courier New's widths and Liberation Sans Arial's, which come
+    // nearest to Tahoma and MS Sans Serif; DejaVu Sans shares Verdana's wide letters.
+    QStringList candidates{face, "Liberation Sans", "DejaVu Sans"};
+    if (fixed) {
+        candidates = {face, "Liberation Mono", "DejaVu Sans Mono"};
+    } else if (wide) {
+        candidates = {face, "DejaVu Sans", "Liberation Sans"};
+    }
     QFont font(PickFontFamily(candidates));
     font.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
     font.setFixedPitch(fixed);

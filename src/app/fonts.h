@@ -1,7 +1,8 @@
 // The window's fonts. Where the designed face is not installed (Tahoma, MS Sans Serif,
-// Verdana, Courier are Windows fonts), a face of the same kind stands in at the same pixel
-// height: DejaVu Sans or Liberation Sans for the sans-serif faces, DejaVu Sans Mono or
-// Liberation Mono for Courier (scripts/install-deps.sh installs both families).
+// Verdana, Courier are Windows fonts), a face of the same kind and similar widths stands in
+// at the same pixel height: Liberation Sans for Tahoma and MS Sans Serif, DejaVu Sans for
+// Verdana, Liberation Mono for Courier, each with the other family as second choice
+// (scripts/install-deps.sh installs both families).
 #pragma once
 
 #include <QFont>

@@ -39,7 +39,7 @@ void PanelStatusBar::paintEvent(QPaintEvent*) {
         const QRect rect = PanelRect(i);
         qDrawShadePanel(&painter, rect, palette(), true, 1);
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect.adjusted(2, 0, -2, 0), Qt::AlignCenter,
+        painter.drawText(rect.adjusted(1, 0, -1, 0), Qt::AlignCenter,
                          panels_[static_cast<size_t>(i)].text);
     }
 }
