@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPointer>
 #include <QScreen>
 #include <utility>
 
