@@ -1,14 +1,18 @@
 #include "app/main_window.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QUrl>
 #include <QValidator>
 
 #include "app/check_list_box.h"
 #include "app/error_handling.h"
 #include "app/fonts.h"
+#include "app/form_storage_binding.h"
 #include "app/gradient_panel.h"
 #include "app/lookup_combo.h"
 #include "app/message_box.h"
@@ -16,6 +20,7 @@
 #include "app/resources.h"
 #include "app/status_bar.h"
 #include "app/version_text.h"
+#include "credit/credit_run.h"
 #include "districts/net_http_client.h"
 #include "logdb/locate_databases.h"
 #include "logdb/logger_databases.h"
@@ -73,8 +78,17 @@ TfrmMain::TfrmMain(MainWindowOptions options, QWidget* parent)
     if (!options_.makeHttpClient) {
         options_.makeHttpClient = [] { return std::make_unique<districts::NetHTTPClient>(); };
     }
+    if (!options_.openErrorList) {
+        options_.openErrorList = [](const std::filesystem::path& file) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+        };
+    }
 
     BuildControls();
+    // The settings component takes over the show, close and destroy events; the window's own
+    // filter is installed after it so that it sees a close first (filters run newest first).
+    formStorage_ = std::make_unique<FormStorageBinding>(*this, HandleException);
+    installEventFilter(this);
 
     // The non-visual components. The awards drop-down is linked to the still closed list.
     databases_ = std::make_unique<logdb::LoggerDatabases>();
@@ -87,7 +101,24 @@ TfrmMain::TfrmMain(MainWindowOptions options, QWidget* parent)
     RunHandler([this] { FormCreate(); });
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    formStorage_->WindowDestroying();
+}
+
+const std::string& TfrmMain::IniFileName() const {
+    return formStorage_->Storage().IniFileName();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::Close && runInProgress_) {
+        // Closing in the middle of a run would tear the databases away under it: the run
+        // stops after the entry it is on, and the window closes then.
+        closeAfterRun_ = true;
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void TfrmMain::BuildControls() {
     setObjectName("frmMain");
@@ -154,8 +185,8 @@ void TfrmMain::BuildControls() {
 
 void TfrmMain::FormCreate() {
     // 1. The settings file beside the executable.
-    std::filesystem::path folder = options_.executablePath.parent_path();
-    IniFileName = (folder / "").string() + "Telvora.ini";
+    const std::filesystem::path folder = options_.executablePath.parent_path();
+    formStorage_->Storage().SetIniFileName((folder / "").string() + "Telvora.ini");
 
     // 2. The logger's installation folder and the two database paths.
     platform::CurrentUserRegistry registry(options_.registryFile);
@@ -191,10 +222,48 @@ void TfrmMain::RxDBLookupCombo2Change() {
     RunHandler([this] { selectedAwardId_ = databases_->ADOQuery1.FieldAsText("Id"); });
 }
 
+// The window as the credit run sees it.
+class TfrmMain::RunWindowAdapter : public credit::RunWindow {
+  public:
+    explicit RunWindowAdapter(TfrmMain& window) : window_(window) {}
+    void SetProgress(int position) override { window_.ProgressBar->SetPosition(position); }
+    void ProcessMessages() override { window_.ProcessMessages(); }
+    void ShowWarning(const std::string& text) override { window_.ShowWarning(text); }
+    std::string SelectedAwardId() const override { return window_.selectedAwardId_; }
+    void OpenErrorList(const std::filesystem::path& file) override {
+        window_.options_.openErrorList(file);
+    }
+    bool StopRequested() const override { return window_.closeAfterRun_; }
+
+  private:
+    TfrmMain& window_;
+};
+
 void TfrmMain::btnUploadClick() {
-    RunHandler([] {
-        // The credit update run goes here.
+    // The controls stay live during a run; a second click (mouse, Enter, Space) must not start
+    // a run that interleaves with this one on the same queries.
+    if (runInProgress_) {
+        return;
+    }
+    runInProgress_ = true;
+    RunHandler([this] {
+        const credit::RunInputs inputs{Edit1->text().toStdString(), CheckListBox1->CheckedItems(),
+                                       RxDBLookupCombo2->Value().toStdString()};
+        credit::CreditRun run(
+            *databases_,
+            [this](const std::string& callsign) {
+                return districts::DownloadDistrictList(*httpClient_, options_.serviceBase,
+                                                       callsign);
+            },
+            options_.executablePath.parent_path() / "ErrorList.txt");
+        RunWindowAdapter window(*this);
+        run.Execute(inputs, window);
     });
+    runInProgress_ = false;
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 void TfrmMain::ProcessMessages() {

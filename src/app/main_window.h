@@ -41,7 +41,12 @@ struct MainWindowOptions {
     // Makes the HTTP client while the window's components are built; a failure there ends
     // the program with the "Application Error" box. Default: a districts::NetHTTPClient.
     std::function<std::unique_ptr<districts::NetHTTPClient>()> makeHttpClient;
+    // Opens "ErrorList.txt" in the user's editor; default QDesktopServices (xdg-open). Its
+    // outcome is not examined.
+    std::function<void(const std::filesystem::path&)> openErrorList;
 };
+
+class FormStorageBinding;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -71,9 +76,13 @@ class TfrmMain : public QWidget {
     // The Id of the award chosen in RxDBLookupCombo2; empty at start.
     const std::string& SelectedAwardId() const { return selectedAwardId_; }
 
-    // The settings file: the executable's folder (with its separator) + "Telvora.ini",
-    // named by FormCreate's first step.
-    std::string IniFileName;
+    // Telvora.ini: the window's position and the callsign, restored at the show and saved at
+    // the close. Its file is named by FormCreate's first step.
+    FormStorageBinding& FormStorage() { return *formStorage_; }
+    const std::string& IniFileName() const;
+
+    // True while "Upload log" runs (between the click and the end of the run).
+    bool RunInProgress() const { return runInProgress_; }
 
     // ---- services of the window for the credit update run ----
     // Handles every message waiting in the queue and returns.
@@ -89,7 +98,12 @@ class TfrmMain : public QWidget {
     // "Upload log": the credit update run.
     void btnUploadClick();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    class RunWindowAdapter;
+
     void BuildControls();
     void ShowVersion();
 
@@ -98,6 +112,11 @@ class TfrmMain : public QWidget {
     std::unique_ptr<QueryLookupList> DataSource1;
     std::unique_ptr<districts::NetHTTPClient> httpClient_;
     std::string selectedAwardId_;
+    std::unique_ptr<FormStorageBinding> formStorage_;
+    bool runInProgress_ = false;
+    // A close asked for during a run: the run stops after its current entry, then the window
+    // closes.
+    bool closeAfterRun_ = false;
 };
 
 }  // namespace telvora::app

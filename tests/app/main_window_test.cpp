@@ -450,7 +450,7 @@ TEST_F(MainWindowTest, StartUpFillsBothListsAndShowsTheVersion) {
     EXPECT_TRUE(window->RxDBLookupCombo2->Value().isEmpty());
     EXPECT_TRUE(window->SelectedAwardId().empty());
     EXPECT_EQ(window->StatusBar->PanelText(0), "v1.0.2.2");
-    EXPECT_EQ(window->IniFileName, (dir / "bin" / "Telvora.ini").string());
+    EXPECT_EQ(window->IniFileName(), (dir / "bin" / "Telvora.ini").string());
     EXPECT_TRUE(window->Databases().ADOConnection1.Connected());
     EXPECT_TRUE(window->Databases().ADOConnection2.Connected());
 }
@@ -482,7 +482,7 @@ TEST_P(StartUpFailureTest, OneBoxThenTheWindowAppearsWithoutTheLaterSteps) {
     EXPECT_NE(box.text.find(c.messagePart), std::string::npos) << c.what << ": " << box.text;
 
     // FormCreate's first step ran all the same.
-    EXPECT_EQ(window->IniFileName, (dir / "bin" / "Telvora.ini").string());
+    EXPECT_EQ(window->IniFileName(), (dir / "bin" / "Telvora.ini").string());
     EXPECT_EQ(window->Databases().ADOConnection1.Connected(), c.logsOpen) << c.what;
     EXPECT_EQ(window->Databases().ADOConnection2.Connected(), c.awardsOpen) << c.what;
     EXPECT_EQ(window->RxDBLookupCombo2->CanDropDown(), c.awardsListed) << c.what;

@@ -122,9 +122,9 @@ TEST_F(ProgramTest, AFailureWhileTheComponentsAreBuiltEndsWithTheApplicationErro
     options.executablePath = dir / "telvora";
     bool shown = false;
     options.makeHttpClient = [&]() -> std::unique_ptr<districts::NetHTTPClient> {
-        shown = std::any_of(QApplication::topLevelWidgets().begin(),
-                            QApplication::topLevelWidgets().end(),
-                            [](QWidget* w) { return w->isVisible(); });
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        shown =
+            std::any_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); });
         throw Error("Error obtaining session handle");
     };
     int argc = 1;
