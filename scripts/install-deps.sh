@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils imagemagick xdg-utils
+  xvfb xauth x11-utils xdotool imagemagick xdg-utils
   fonts-dejavu-core fonts-liberation
 )
 

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Opens Telvora on a sample logger installation. Installs what is missing, builds, makes the
-# logger's two databases with the sample-logger generator (once; remove demo/ for fresh ones),
-# points the registry file of the demo at them and starts the program. The demo has its own
-# XDG_CONFIG_HOME (demo/config), so the user's own configuration is left alone.
+# Runs the main job on a sample setting: installs what is missing, builds Telvora against the
+# local district-list service, makes a sample logger installation and a district list for the
+# callsign Q9TEST, points the demo's registry file at the installation, starts the service on
+# loopback with a throwaway certificate authority (trusted through SSL_CERT_FILE) and opens
+# Telvora. Type Q9TEST, tick logs, pick an award and press "Upload log".
 #
-#   scripts/run.sh              build, prepare the demo, open Telvora
-#   scripts/run.sh --prepare    build and prepare only; prints the environment for the program
-#                               as shell assignments (scripts/screenshot.sh uses them)
+#   scripts/run.sh              build, prepare, start the service, open Telvora
+#   scripts/run.sh --prepare    build and prepare only; prints the program's environment as
+#                               shell assignments (scripts/screenshot.sh uses them)
 #
-# TELVORA_BUILD_DIR (default build/) and TELVORA_DEMO_DIR (default demo/) move the folders.
+# The demo keeps to its own folders: demo/ (logger, lists, certificates, XDG_CONFIG_HOME) and
+# build-demo/ (Telvora built with TELVORA_SERVICE_HOST=127.0.0.1:$TELVORA_DEMO_PORT), so the
+# user's own configuration and the build/ of the tests are left alone. Remove demo/ for fresh
+# sample data. TELVORA_DEMO_BUILD_DIR, TELVORA_DEMO_DIR and TELVORA_DEMO_PORT (default 8443)
+# move them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${TELVORA_BUILD_DIR:-$top/build}
+build=${TELVORA_DEMO_BUILD_DIR:-$top/build-demo}
 demo=${TELVORA_DEMO_DIR:-$top/demo}
+port=${TELVORA_DEMO_PORT:-8443}
+callsign=Q9TEST
 prepare_only=0
 if [ "${1:-}" = "--prepare" ]; then
   prepare_only=1
@@ -21,13 +28,22 @@ fi
 # Everything but the final assignments goes to stderr, so --prepare's output stays clean.
 {
   "$top/scripts/install-deps.sh"
-  cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target telvora telvora-sample-logger
+  cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVORA_BUILD_TESTS=OFF \
+    -DTELVORA_SERVICE_HOST="127.0.0.1:$port" >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target telvora telvora-sample-logger \
+    telvora-district-service
 
-  # The logger installation: db/logs.mdb and db/awards.mdb with realistic contacts.
+  # The logger installation (db/logs.mdb, db/awards.mdb) and the list the service sends for
+  # the sample callsign: confirmed contacts, some logged with /P or /M, some matching nothing.
   logger="$demo/logger"
-  if [ ! -f "$logger/db/logs.mdb" ] || [ ! -f "$logger/db/awards.mdb" ]; then
-    "$build/bin/telvora-sample-logger" --out "$logger" --logs 3 --contacts 2000 --seed 1 --replace
+  if [ ! -f "$logger/db/logs.mdb" ] || [ ! -f "$logger/db/awards.mdb" ] ||
+    [ ! -f "$demo/lists/$callsign.csv" ]; then
+    mkdir -p "$demo/lists"
+    "$build/bin/telvora-sample-logger" --out "$logger" --logs 3 --contacts 2000 --seed 1 \
+      --replace --list "$demo/lists/$callsign.csv" --lines 200 --callsign "$callsign"
+  fi
+  if [ ! -f "$demo/ca/ca.pem" ]; then
+    "$top/scripts/make-test-ca.sh" "$demo/ca"
   fi
 
   # The current user's registry of the demo: the logger's key with its InstallPath (with the
@@ -41,8 +57,13 @@ fi
     "$install_path" >"$config/telvora/HKEY_CURRENT_USER.reg"
 } 1>&2
 
+service=("$build/bin/telvora-district-service" --root "$demo/lists" --cert "$demo/ca/server.pem"
+  --key "$demo/ca/server.key" --port "$port")
+
 if [ "$prepare_only" = 1 ]; then
-  printf 'export XDG_CONFIG_HOME=%q\nTELVORA_BIN=%q\n' "$config" "$build/bin/telvora"
+  printf 'export XDG_CONFIG_HOME=%q SSL_CERT_FILE=%q no_proxy=127.0.0.1,localhost\n' \
+    "$config" "$demo/ca/ca.pem"
+  printf 'TELVORA_BIN=%q\nTELVORA_SERVICE=(%s)\n' "$build/bin/telvora" "$(printf '%q ' "${service[@]}")"
   exit 0
 fi
 
@@ -50,5 +71,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "No display to open the window on; scripts/screenshot.sh runs it under Xvfb." >&2
   exit 1
 fi
-export XDG_CONFIG_HOME="$config"
-exec "$build/bin/telvora"
+
+"${service[@]}" >"$demo/service.log" 2>&1 &
+service_pid=$!
+trap 'kill "$service_pid" 2>/dev/null || true' EXIT
+echo "District-list service on https://127.0.0.1:$port (log: $demo/service.log)." >&2
+echo "Type the callsign $callsign, tick logs, pick an award and press \"Upload log\"." >&2
+
+export XDG_CONFIG_HOME="$config" SSL_CERT_FILE="$demo/ca/ca.pem" no_proxy=127.0.0.1,localhost
+"$build/bin/telvora"

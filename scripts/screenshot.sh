@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the Telvora window, run as scripts/run.sh runs it, under Xvfb.
 #
-#   scripts/screenshot.sh [OUT.png]     default: build/telvora.png
+#   scripts/screenshot.sh [--upload] [OUT.png]     default: demo/telvora.png
+#
+# With --upload it first does what a user does (xdotool): types the sample callsign Q9TEST,
+# ticks every log, picks the first award, presses "Upload log" and waits for the run to end.
 #
 # OUT.png holds the window alone; OUT-screen.png the whole virtual screen (with any box that
 # start-up showed). There is no window manager under Xvfb, so the window has no frame.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${TELVORA_BUILD_DIR:-$top/build}
-out=${1:-$build/telvora.png}
+upload=0
+if [ "${1:-}" = "--upload" ]; then
+  upload=1
+  shift
+fi
+out=${1:-$top/demo/telvora.png}
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 mkdir -p "$(dirname "$out")"
 
 eval "$("$top/scripts/run.sh" --prepare)"
-export TELVORA_BIN OUT="$out"
+export TELVORA_BIN OUT="$out" TELVORA_SERVICE_LINE="${TELVORA_SERVICE[*]}" UPLOAD="$upload"
+export ERROR_LIST="$(dirname "$TELVORA_BIN")/ErrorList.txt"
+rm -f "$ERROR_LIST"
 unset QT_QPA_PLATFORM
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -euo pipefail
+  $TELVORA_SERVICE_LINE >/dev/null 2>&1 &
+  service=$!
   "$TELVORA_BIN" &
   pid=$!
-  trap "kill $pid 2>/dev/null || true" EXIT
+  trap "kill $pid $service 2>/dev/null || true" EXIT
   title="Telvora statistic from csv file"
   for _ in $(seq 1 150); do
     if xwininfo -root -tree 2>/dev/null | grep -q "\"$title\""; then
@@ -29,11 +40,23 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     sleep 0.2
   done
   sleep 1  # let it finish painting
-  screen="${OUT%.png}-screen.png"
-  import -window root "$screen"
   info=$(xwininfo -name "$title")
   x=$(awk "/Absolute upper-left X/ {print \$4}" <<<"$info")
   y=$(awk "/Absolute upper-left Y/ {print \$4}" <<<"$info")
+  if [ "$UPLOAD" = 1 ]; then
+    click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; sleep 0.3; }
+    click 80 34 && xdotool type --delay 50 Q9TEST          # Edit1
+    for row in 0 1 2; do click 224 $((32 + row * 16)); done  # the check boxes of the logs
+    click 60 74 && click 60 92                            # RxDBLookupCombo2: open, first row
+    click 180 167                                           # Upload log
+    for _ in $(seq 1 100); do
+      [ -f "$ERROR_LIST" ] && break
+      sleep 0.2
+    done
+    sleep 1
+  fi
+  screen="${OUT%.png}-screen.png"
+  import -window root "$screen"
   w=$(awk "/Width:/ {print \$2}" <<<"$info")
   h=$(awk "/Height:/ {print \$2}" <<<"$info")
   convert "$screen" -crop "${w}x${h}+${x}+${y}" +repage "$OUT"
