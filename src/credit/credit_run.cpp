@@ -3,20 +3,9 @@
 #include "credit/error_list.h"
 #include "districts/district_entry.h"
 #include "logdb/logger_databases.h"
+#include "platform/text.h"
 
 namespace telvora::credit {
-
-std::string TrimControlAndBlank(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
 
 CreditRun::CreditRun(logdb::LoggerDatabases& databases, DownloadFunction download,
                      std::filesystem::path errorListFile)
@@ -34,7 +23,7 @@ void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
     }
 
     databases_.SelectLogTables(inputs.checkedLogs);
-    const std::vector<std::string> lines = download_(TrimControlAndBlank(inputs.callsign));
+    const std::vector<std::string> lines = download_(platform::TrimControls(inputs.callsign));
     const int count = static_cast<int>(lines.size());
     const int divisor = count - 1;
 
@@ -55,7 +44,8 @@ void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
         window.ProcessMessages();
         // A list of one line has divisor 0: its only entry completes the run.
         window.SetProgress(divisor > 0 ? index * 100 / divisor : 100);
-        if (window.StopRequested()) {
+        // A run that has finished its last entry completes, error list included.
+        if (window.StopRequested() && index + 1 < count) {
             return;
         }
     }

@@ -58,7 +58,4 @@ class CreditRun {
     std::filesystem::path errorListFile_;
 };
 
-// Leading and trailing characters up to U+0020 removed.
-std::string TrimControlAndBlank(const std::string& text);
-
 }  // namespace telvora::credit

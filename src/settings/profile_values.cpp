@@ -85,17 +85,6 @@ std::string FormatPosition(std::int32_t a, std::int32_t b, std::int32_t c, std::
            std::to_string(d);
 }
 
-std::string TrimControls(std::string_view text) {
-    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && isControl(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isControl(text.back())) {
-        text.remove_suffix(1);
-    }
-    return std::string(text);
-}
-
 std::string QuoteValue(std::string_view value) {
     if (!value.empty() && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace telvora::settings {
 
 // A signed 32-bit integer: decimal with an optional sign, or hexadecimal after
@@ -31,8 +33,7 @@ std::int32_t WordOr(std::string_view text, std::size_t index, std::int32_t fallb
 // "%d,%d,%d,%d".
 std::string FormatPosition(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
 
-// Without leading and trailing characters of code 32 or below.
-std::string TrimControls(std::string_view text);
+using platform::TrimControls;
 
 // A non-empty value that begins and ends with a double quote, or begins and
 // ends with a single quote, gets one more double quote on each side, so that
