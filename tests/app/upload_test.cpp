@@ -140,6 +140,7 @@ TEST_F(UploadTest, ASecondClickDuringARunStartsNothing) {
         EXPECT_TRUE(window->RunInProgress());
         Upload();
         QTest::keyClick(window->btnUpload, Qt::Key_Space);
+        QTest::keyClick(window->btnUpload, Qt::Key_Return);
         ++clicksDuringRun;
     });
     Upload();

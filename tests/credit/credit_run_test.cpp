@@ -259,12 +259,25 @@ TEST_F(CreditRunTest, AwardChangedDuringTheRunAppliesToLaterCredits) {
 }
 
 TEST_F(CreditRunTest, StopRequestEndsTheRunAfterTheCurrentEntry) {
-    scene.ServeGenerated("Q9TEST", 6, 0.5, 0.0);
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 6, 0.5, 0.0);
+    size_t matchedInFirstTwo = 0;
+    for (size_t i = 0; i < 2; ++i) {
+        matchedInFirstTwo += list.lines[i].kind != LineKind::Unmatched;
+    }
     window.onMessages = [&](int call) { window.stop = call == 2; };
     Run(AllLogs("Q9TEST"));
     EXPECT_EQ(window.messageCalls, 2);
+    EXPECT_EQ(scene.Credits().size(), matchedInFirstTwo);  // the finished entries stay credited
     EXPECT_TRUE(window.opened.empty());
     EXPECT_FALSE(std::filesystem::exists(errorListFile));
+}
+
+TEST_F(CreditRunTest, StopRequestDuringTheLastEntryStillCompletesTheRun) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 4, 0.5, 0.0);
+    window.onMessages = [&](int call) { window.stop = call == int(list.lines.size()); };
+    Run(AllLogs("Q9TEST"));
+    EXPECT_EQ(window.progress.back(), 100);
+    EXPECT_EQ(window.opened, std::vector<std::filesystem::path>{errorListFile});
 }
 
 TEST_F(CreditRunTest, AllMatchedLeavesAnOlderErrorListAlone) {
