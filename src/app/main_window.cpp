@@ -103,6 +103,8 @@ TfrmMain::TfrmMain(MainWindowOptions options, QWidget* parent)
 
 TfrmMain::~TfrmMain() {
     formStorage_->WindowDestroying();
+    // The controls go while the awards list they show still exists.
+    delete RzPanel1;
 }
 
 const std::string& TfrmMain::IniFileName() const {
