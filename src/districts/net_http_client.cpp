@@ -294,7 +294,13 @@ void NetHTTPClient::Fetch(const std::string& url,
             if (++redirects > kMaxRedirects) {
                 throw Error(Format("Maximum number of redirections (%d) exceeded", kMaxRedirects));
             }
-            current = RebuildUrl(ResolveLocation(current, impl_->location));
+            RequestUrl next = RebuildUrl(ResolveLocation(current, impl_->location));
+            // A list from a plain connection could be anyone's: it decides which credits are
+            // written, so a secure download never continues in clear text.
+            if (current.scheme == "https" && next.scheme != "https") {
+                throw Error(kInsecureRedirect);
+            }
+            current = std::move(next);
         }
         std::string body = std::move(impl_->body);
         impl_->body = std::string();
@@ -307,12 +313,6 @@ void NetHTTPClient::Fetch(const std::string& url,
         impl_->body = std::string();
         throw;
     }
-}
-
-std::string NetHTTPClient::Get(const std::string& url) {
-    std::string result;
-    Fetch(url, [&](std::string_view body) { result.assign(body); });
-    return result;
 }
 
 std::vector<std::string> DownloadDistrictList(NetHTTPClient& client, const std::string& base,

@@ -24,6 +24,8 @@ class NetHTTPClient {
     static constexpr const char* kUserAgent = "Embarcadero URI Client/1.0";
     // No real list comes near this; a larger body is refused instead of filling memory.
     static constexpr std::size_t kMaxBodyBytes = 64u * 1024u * 1024u;
+    // A redirect from https to plain http is refused with this message.
+    static constexpr const char* kInsecureRedirect = "Redirection from HTTPS to HTTP refused";
 
     // Throws telvora::Error("Error obtaining session handle") when libcurl gives no handle.
     NetHTTPClient();
@@ -40,9 +42,6 @@ class NetHTTPClient {
     // goes to `onBody`. Throws telvora::Error with the download's messages. When anything
     // fails, `onBody` included, the cookie store is left exactly as it was before the call.
     void Fetch(const std::string& url, const std::function<void(std::string_view body)>& onBody);
-
-    // Fetch() returning the raw body.
-    std::string Get(const std::string& url);
 
   private:
     struct Impl;

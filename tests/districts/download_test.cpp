@@ -174,6 +174,16 @@ TEST_F(DownloadTest, FollowsFiveRedirectsOfEveryFollowedStatus) {
     }
 }
 
+TEST_F(DownloadTest, ARedirectToPlainHttpIsRefused) {
+    const int plainPort = ClosedPort();
+    service_.SetReply(
+        "DOWN", Reply{.status = 302,
+                      .headers = {{"Location", "http://127.0.0.1:" + std::to_string(plainPort) +
+                                                   "/csv?call=DOWN"}}});
+    EXPECT_EQ(Failure("DOWN"), NetHTTPClient::kInsecureRedirect);
+    EXPECT_EQ(service_.Requests().size(), 1u);
+}
+
 TEST_F(DownloadTest, TheSixthRedirectFails) {
     for (const int status : {301, 302, 303, 307, 308}) {
         const std::string call = "R" + std::to_string(status);
