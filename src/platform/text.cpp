@@ -1,6 +1,19 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 namespace telvora::platform {
+namespace {
+
+char FoldLetter(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameLetter(char a, char b) {
+    return FoldLetter(a) == FoldLetter(b);
+}
+
+}  // namespace
 
 std::string TrimControls(std::string_view text) {
     auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
@@ -11,6 +24,27 @@ std::string TrimControls(std::string_view text) {
         text.remove_suffix(1);
     }
     return std::string(text);
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = FoldLetter(c);
+    }
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), SameLetter);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+    return word.empty() || std::search(text.begin(), text.end(), word.begin(), word.end(),
+                                       SameLetter) != text.end();
 }
 
 }  // namespace telvora::platform

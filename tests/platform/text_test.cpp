@@ -1,0 +1,68 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace telvora::platform {
+namespace {
+
+struct PairCase {
+    std::string a;
+    std::string b;
+    bool expected;
+};
+
+TEST(AsciiNoCase, EqualsFoldsOnlyAsciiLetters) {
+    const PairCase cases[] = {
+        {"", "", true},
+        {"Data Source", "data source", true},
+        {"SELECT", "select", true},
+        {"WindowPos", "windowpos", true},
+        {"a", "", false},
+        {"abc", "abd", false},
+        {"abc", "abcd", false},  // a prefix is not the same name
+        {"@", "`", false},       // next to the letters, 32 apart
+        {"[", "{", false},
+        {"\xC3\x96", "\xC3\xB6", false},  // O and o with diaeresis: not ASCII, not folded
+        {"\xC0", "\xE0", false},          // the same pair in Latin-1
+    };
+    for (const PairCase& c : cases) {
+        EXPECT_EQ(EqualsNoCase(c.a, c.b), c.expected) << c.a << " / " << c.b;
+        EXPECT_EQ(EqualsNoCase(c.b, c.a), c.expected) << c.b << " / " << c.a;
+    }
+}
+
+TEST(AsciiNoCase, StartsWithAndContains) {
+    const PairCase startsWith[] = {
+        {"HTTP/1.1 200 OK", "http/", true},
+        {"location: https://x", "Location:", true},
+        {"Locatio", "Location:", false},
+        {" Location:", "Location:", false},
+        {"anything", "", true},
+        {"", "", true},
+    };
+    for (const PairCase& c : startsWith) {
+        EXPECT_EQ(StartsWithNoCase(c.a, c.b), c.expected) << c.a << " / " << c.b;
+    }
+    const PairCase contains[] = {
+        {"SSL alert: CERTIFICATE REQUIRED", "certificate required", true},
+        {"tlsv1 alert handshake failure", "Handshake Failure", true},
+        {"handshake fail", "handshake failure", false},
+        {"certificate", "", true},
+        {"", "", true},
+        {"", "x", false},
+    };
+    for (const PairCase& c : contains) {
+        EXPECT_EQ(ContainsNoCase(c.a, c.b), c.expected) << c.a << " / " << c.b;
+    }
+}
+
+TEST(AsciiNoCase, LowerLeavesOtherBytesAlone) {
+    EXPECT_EQ(AsciiLower("HKEY_CURRENT_USER\\Software"), "hkey_current_user\\software");
+    EXPECT_EQ(AsciiLower("HTTPS"), "https");
+    EXPECT_EQ(AsciiLower("\xC3\x96Z@[\x7F"), "\xC3\x96z@[\x7F");
+}
+
+}  // namespace
+}  // namespace telvora::platform
