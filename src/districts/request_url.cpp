@@ -3,8 +3,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/unicode.h"
 
 namespace telvora::districts {
 namespace {
@@ -119,16 +120,6 @@ std::string RebuildQuery(std::string_view query) {
     return out;
 }
 
-std::string ToLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 bool ValidHostName(std::string_view host) {
     if (host.empty()) {
         return false;
@@ -221,7 +212,7 @@ RequestUrl RebuildUrl(std::string_view url) {
     if (schemeEnd == std::string_view::npos) {
         throw Error(kInvalidUrl);
     }
-    result.scheme = ToLower(text.substr(0, schemeEnd));
+    result.scheme = platform::AsciiLower(text.substr(0, schemeEnd));
     if (result.scheme == "https") {
         result.port = 443;
     } else if (result.scheme == "http") {

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/unicode.h"
+
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -11,7 +13,6 @@ namespace telvora::platform {
 namespace {
 
 constexpr const char* kAsciiCharset = "ANSI_X3.4-1968";
-constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 // An iconv descriptor that closes itself.
 class Converter {
@@ -62,67 +63,6 @@ class Converter {
     iconv_t cd_;
 };
 
-// Length of the valid UTF-8 sequence at the start of `text`, or 0 when there is none.
-std::size_t Utf8SequenceLength(const char* text, std::size_t size) {
-    const auto b0 = static_cast<unsigned char>(text[0]);
-    if (b0 < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        if (b0 == 0xE0) {
-            low = 0xA0;
-        } else if (b0 == 0xED) {
-            high = 0x9F;
-        }
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        if (b0 == 0xF0) {
-            low = 0x90;
-        } else if (b0 == 0xF4) {
-            high = 0x8F;
-        }
-    } else {
-        return 0;
-    }
-    if (size < length) {
-        return 0;
-    }
-    const auto b1 = static_cast<unsigned char>(text[1]);
-    if (b1 < low || b1 > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// Valid sequences stay; every byte of an invalid one becomes U+FFFD.
-std::string ReplaceInvalidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t length = Utf8SequenceLength(text.data() + pos, text.size() - pos);
-        if (length == 0) {
-            out.append(kReplacement);
-            ++pos;
-        } else {
-            out.append(text.substr(pos, length));
-            pos += length;
-        }
-    }
-    return out;
-}
-
 bool IsUtf8Name(const std::string& charset) {
     std::string name;
     for (const char c : charset) {
@@ -139,18 +79,6 @@ std::string UsableCharset(const std::string& charset) {
 }
 
 }  // namespace
-
-bool IsValidUtf8(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t length = Utf8SequenceLength(text.data() + pos, text.size() - pos);
-        if (length == 0) {
-            return false;
-        }
-        pos += length;
-    }
-    return true;
-}
 
 std::string AnsiCharset() {
     const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
@@ -178,7 +106,7 @@ std::string DecodeCharset(std::string_view bytes, const std::string& charset) {
             break;
         }
         // An undecodable byte (or an incomplete sequence at the end): one U+FFFD, then on.
-        out.append(kReplacement);
+        AppendUtf8(out, kReplacementCharacter);
         ++in;
         --inLeft;
         converter.ResetState();
@@ -195,19 +123,17 @@ std::string EncodeCharset(std::string_view utf8, const std::string& charset) {
     while (inLeft > 0) {
         // Hand iconv only valid UTF-8, so that every stop is a character it can't hold.
         std::size_t valid = 0;
-        while (valid < inLeft) {
-            const std::size_t length = Utf8SequenceLength(in + valid, inLeft - valid);
-            if (length == 0) {
-                break;
-            }
-            valid += length;
+        while (const auto character =
+                   DecodeUtf8Character(std::string_view(in + valid, inLeft - valid))) {
+            valid += character->length;
         }
         std::size_t chunkLeft = valid;
         while (chunkLeft > 0) {
             if (converter.Convert(in, chunkLeft, out) == 0) {
                 break;
             }
-            const std::size_t skip = Utf8SequenceLength(in, chunkLeft);
+            const auto character = DecodeUtf8Character(std::string_view(in, chunkLeft));
+            const std::size_t skip = character ? character->length : 1;
             out.push_back('?');
             in += skip;
             chunkLeft -= skip;

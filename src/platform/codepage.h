@@ -27,7 +27,4 @@ std::string EncodeAnsi(std::string_view utf8);
 std::string DecodeCharset(std::string_view bytes, const std::string& charset);
 std::string EncodeCharset(std::string_view utf8, const std::string& charset);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, nothing cut short.
-bool IsValidUtf8(std::string_view text);
-
 }  // namespace telvora::platform

@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "scoped_env.h"
 #include "platform/codepage.h"
+#include "platform/unicode.h"
+#include "scoped_env.h"
 
 namespace telvora::platform {
 namespace {
