@@ -1,6 +1,8 @@
 #include "platform/profile.h"
 
 #include "platform/codepage.h"
+#include "platform/text.h"
+#include "platform/unicode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,147 +10,15 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace telvora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// ---- text conversions -------------------------------------------------------
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes UTF-8; a byte that starts no valid sequence becomes U+FFFD.
-std::u32string DecodeUtf8(std::string_view text) {
-    std::u32string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        char32_t c = 0;
-        char32_t min = 0;
-        if (b < 0x80) {
-            out += b;
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            extra = 1, c = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2, c = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3, c = b & 0x07, min = 0x10000;
-        } else {
-            out += kReplacement;
-            ++i;
-            continue;
-        }
-        bool ok = i + static_cast<std::size_t>(extra) < text.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto t = static_cast<unsigned char>(text[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                c = (c << 6) | (t & 0x3F);
-            }
-        }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += kReplacement;
-            ++i;
-            continue;
-        }
-        out += c;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
-std::string EncodeUtf8(std::u32string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char32_t c : text) {
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-std::string ToValidUtf8(std::string_view text) {
-    return EncodeUtf8(DecodeUtf8(text));
-}
-
-// UTF-16 code units in the byte order of the file.
-std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    std::string out;
-    const std::size_t units = bytes.size() / 2;
-    auto unit = [&](std::size_t n) -> char32_t {
-        const auto a = static_cast<unsigned char>(bytes[2 * n]);
-        const auto b = static_cast<unsigned char>(bytes[2 * n + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    for (std::size_t n = 0; n < units; ++n) {
-        char32_t c = unit(n);
-        if (c >= 0xD800 && c <= 0xDBFF && n + 1 < units) {
-            const char32_t low = unit(n + 1);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++n;
-            } else {
-                c = kReplacement;
-            }
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = kReplacement;
-        }
-        AppendUtf8(out, c);
-    }
-    if (bytes.size() % 2 != 0) {
-        AppendUtf8(out, kReplacement);
-    }
-    return out;
-}
-
-std::string EncodeUtf16(std::string_view utf8, bool bigEndian) {
-    std::string out;
-    auto put = [&](char32_t u) {
-        const char hi = static_cast<char>((u >> 8) & 0xFF);
-        const char lo = static_cast<char>(u & 0xFF);
-        out += bigEndian ? hi : lo;
-        out += bigEndian ? lo : hi;
-    };
-    for (char32_t c : DecodeUtf8(utf8)) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            put(0xD800 + (c >> 10));
-            put(0xDC00 + (c & 0x3FF));
-        } else {
-            put(c);
-        }
-    }
-    return out;
-}
 
 // ---- the file as lines ------------------------------------------------------
 
@@ -169,11 +39,11 @@ struct ProfileText {
 std::string Decode(Encoding encoding, std::string_view raw) {
     switch (encoding) {
         case Encoding::kUtf16Le:
-            return DecodeUtf16(raw, false);
+            return Utf16ToUtf8(raw, ByteOrder::kLittleEndian);
         case Encoding::kUtf16Be:
-            return DecodeUtf16(raw, true);
+            return Utf16ToUtf8(raw, ByteOrder::kBigEndian);
         case Encoding::kUtf8:
-            return ToValidUtf8(raw);
+            return ReplaceInvalidUtf8(raw);
         case Encoding::kSystem:
             break;
     }
@@ -183,11 +53,11 @@ std::string Decode(Encoding encoding, std::string_view raw) {
 std::string Encode(Encoding encoding, std::string_view utf8) {
     switch (encoding) {
         case Encoding::kUtf16Le:
-            return EncodeUtf16(utf8, false);
+            return Utf8ToUtf16(utf8, ByteOrder::kLittleEndian);
         case Encoding::kUtf16Be:
-            return EncodeUtf16(utf8, true);
+            return Utf8ToUtf16(utf8, ByteOrder::kBigEndian);
         case Encoding::kUtf8:
-            return ToValidUtf8(utf8);
+            return ReplaceInvalidUtf8(utf8);
         case Encoding::kSystem:
             break;
     }
@@ -280,22 +150,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 struct Parsed {
     enum Kind { kBlank, kComment, kSection, kEntry } kind = kBlank;
     std::string_view name;   // section name or key
@@ -340,7 +194,7 @@ struct SectionSpan {
 std::optional<SectionSpan> FindSection(const ProfileText& file, std::string_view section) {
     for (std::size_t i = 0; i < file.lines.size(); ++i) {
         const Parsed p = Parse(file.lines[i].text);
-        if (p.kind != Parsed::kSection || !SameName(p.name, section)) {
+        if (p.kind != Parsed::kSection || !EqualsNoCase(p.name, section)) {
             continue;
         }
         std::size_t end = i + 1;
@@ -356,7 +210,7 @@ std::optional<std::size_t> FindKey(const ProfileText& file, const SectionSpan& s
                                    std::string_view key) {
     for (std::size_t i = span.header + 1; i < span.end; ++i) {
         const Parsed p = Parse(file.lines[i].text);
-        if (p.kind == Parsed::kEntry && SameName(p.name, key)) {
+        if (p.kind == Parsed::kEntry && EqualsNoCase(p.name, key)) {
             return i;
         }
     }
@@ -369,19 +223,6 @@ std::string_view StripQuotes(std::string_view value) {
         return value.substr(1, value.size() - 2);
     }
     return value;
-}
-
-std::string CutToMaxChars(std::string_view utf8) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
-            if (chars == kProfileValueMaxChars) {
-                return std::string(utf8.substr(0, i));
-            }
-            ++chars;
-        }
-    }
-    return std::string(utf8);
 }
 
 // ---- file access --------------------------------------------------------------
@@ -504,7 +345,7 @@ bool HasLineBreakOrNul(std::string_view text) {
 
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view defaultValue) {
-    const std::string fallback = CutToMaxChars(defaultValue);
+    const std::string fallback = CutToCharacters(defaultValue, kProfileValueMaxChars);
     section = Trim(section);
     key = Trim(key);
     if (key.empty()) {
@@ -523,7 +364,7 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
     if (!line) {
         return fallback;
     }
-    return CutToMaxChars(StripQuotes(Parse(text.lines[*line].text).value));
+    return CutToCharacters(StripQuotes(Parse(text.lines[*line].text).value), kProfileValueMaxChars);
 }
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
