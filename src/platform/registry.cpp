@@ -1,5 +1,8 @@
 #include "platform/registry.h"
 
+#include "platform/text.h"
+#include "platform/unicode.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -20,104 +23,12 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
-constexpr char32_t kReplacement = 0xFFFD;
 
 // ---- text encodings ----
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one code point at text[pos], advancing pos; a malformed sequence gives U+FFFD and
-// consumes one byte.
-char32_t NextUtf8(std::string_view text, std::size_t& pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    int length = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, minimum = 0x10000;
-    } else {
-        ++pos;
-        return kReplacement;
-    }
-    if (pos + length > text.size()) {
-        ++pos;
-        return kReplacement;
-    }
-    for (int i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80) {
-            ++pos;
-            return kReplacement;
-        }
-        c = (c << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++pos;
-        return kReplacement;
-    }
-    pos += length;
-    return c;
-}
-
 void AppendUtf16Le(std::vector<std::uint8_t>& out, std::string_view utf8) {
-    const auto unit = [&](std::uint16_t u) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    };
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const char32_t c = NextUtf8(utf8, pos);
-        if (c >= 0x10000) {
-            unit(static_cast<std::uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            unit(static_cast<std::uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            unit(static_cast<std::uint16_t>(c));
-        }
-    }
-}
-
-std::string DecodeUtf16Le(const std::uint8_t* data, std::size_t size, bool stop_at_nul) {
-    std::string out;
-    const std::size_t units = size / 2;
-    for (std::size_t i = 0; i < units; ++i) {
-        const char32_t u = data[2 * i] | (data[2 * i + 1] << 8);
-        if (u == 0 && stop_at_nul) {
-            break;
-        }
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            const char32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
-    }
-    return out;
+    const std::string wide = Utf8ToUtf16(utf8, ByteOrder::kLittleEndian);
+    out.insert(out.end(), wide.begin(), wide.end());
 }
 
 enum class Encoding { Utf8, Utf8Bom, Utf16Le };
@@ -130,38 +41,24 @@ struct FileText {
 FileText DecodeFile(const std::string& bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        return {Encoding::Utf16Le, DecodeUtf16Le(data + 2, bytes.size() - 2, false)};
+        return {Encoding::Utf16Le,
+                Utf16ToUtf8(std::string_view(bytes).substr(2), ByteOrder::kLittleEndian)};
     }
     if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
         return {Encoding::Utf8Bom, bytes.substr(3)};
     }
     // UTF-16LE that lost its mark: an ASCII character followed by a zero byte.
     if (bytes.size() >= 2 && data[0] != 0 && data[0] < 0x80 && data[1] == 0) {
-        return {Encoding::Utf16Le, DecodeUtf16Le(data, bytes.size(), false)};
+        return {Encoding::Utf16Le, Utf16ToUtf8(bytes, ByteOrder::kLittleEndian)};
     }
     return {Encoding::Utf8, bytes};
 }
 
 std::string Encode(const std::string& utf8, Encoding encoding) {
-    if (encoding != Encoding::Utf16Le) {
-        return utf8;
-    }
-    std::vector<std::uint8_t> wide;
-    AppendUtf16Le(wide, utf8);
-    return std::string(wide.begin(), wide.end());
+    return encoding == Encoding::Utf16Le ? Utf8ToUtf16(utf8, ByteOrder::kLittleEndian) : utf8;
 }
 
 // ---- the .reg text ----
-
-std::string Fold(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -266,10 +163,6 @@ std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text) {
     }
 }
 
-bool StartsWithFolded(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == prefix;
-}
-
 // The data after "=": "text", dword:..., hex:..., hex(n):...
 RegValue ParseData(std::string_view data, bool regedit4) {
     RegValue value;
@@ -286,7 +179,7 @@ RegValue ParseData(std::string_view data, bool regedit4) {
         value.data.push_back(0);
         return value;
     }
-    if (StartsWithFolded(data, "dword:")) {
+    if (StartsWithNoCase(data, "dword:")) {
         value.type = RegType::Dword;
         const auto number = ParseHexNumber(Trim(data.substr(6)), 8);
         if (!number) {
@@ -299,10 +192,10 @@ RegValue ParseData(std::string_view data, bool regedit4) {
         return value;
     }
     std::string_view bytes_text;
-    if (StartsWithFolded(data, "hex:")) {
+    if (StartsWithNoCase(data, "hex:")) {
         value.type = RegType::Binary;
         bytes_text = data.substr(4);
-    } else if (StartsWithFolded(data, "hex(")) {
+    } else if (StartsWithNoCase(data, "hex(")) {
         const auto close = data.find("):");
         const auto type = close == std::string_view::npos
                               ? std::nullopt
@@ -347,8 +240,8 @@ std::optional<std::string> KeyPath(std::string_view name) {
     while (name.ends_with('\\')) {
         name.remove_suffix(1);
     }
-    const std::string folded = Fold(name);
-    const std::string root = Fold(kRoot);
+    const std::string folded = AsciiLower(name);
+    const std::string root = AsciiLower(kRoot);
     if (folded == root) {
         return std::string();
     }
@@ -447,9 +340,9 @@ std::optional<Hive> ParseHive(std::string_view text) {
         }
         const auto data = Trim(rest.substr(1));
         if (data == "-") {
-            SetValue(*current, Fold(name), std::nullopt);
+            SetValue(*current, AsciiLower(name), std::nullopt);
         } else {
-            SetValue(*current, Fold(name), ParseData(data, regedit4));
+            SetValue(*current, AsciiLower(name), ParseData(data, regedit4));
         }
     }
     return hive;
@@ -555,11 +448,16 @@ bool CreateFile(const fs::path& file, const std::string& bytes) {
 }  // namespace
 
 std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
-    return DecodeUtf16Le(bytes.data(), bytes.size(), true);
+    std::size_t end = 0;  // the first NUL character, or the last whole code unit
+    while (end + 1 < bytes.size() && (bytes[end] != 0 || bytes[end + 1] != 0)) {
+        end += 2;
+    }
+    return Utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), end),
+                       ByteOrder::kLittleEndian);
 }
 
 std::optional<RegValue> RegistryKey::QueryValue(std::string_view name) const {
-    const std::string folded = Fold(name);
+    const std::string folded = AsciiLower(name);
     for (const auto& [value_name, value] : values_) {
         if (value_name == folded) {
             return value;
@@ -593,7 +491,7 @@ std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subke
     if (name.find_first_of("\r\n[]") != std::string_view::npos) {
         return std::nullopt;  // would not survive as a section header
     }
-    const std::string path = Fold(name);
+    const std::string path = AsciiLower(name);
     const std::string section =
         "[" + std::string(kRoot) + (name.empty() ? "" : "\\") + std::string(name) + "]";
 
