@@ -12,6 +12,7 @@
 #include "districts/request_url.h"
 #include "districts/transfer_failure.h"
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace telvora::districts {
 namespace {
@@ -31,19 +32,6 @@ std::string_view TrimBlanks(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void InitLibcurlOnce() {
@@ -119,7 +107,7 @@ struct NetHTTPClient::Impl {
         auto* self = static_cast<Impl*>(user);
         const size_t bytes = size * count;
         const std::string_view line(data, bytes);
-        if (StartsWithNoCase(line, "HTTP/")) {
+        if (platform::StartsWithNoCase(line, "HTTP/")) {
             self->location.clear();
             self->blockStatus = 0;
             const std::size_t space = line.find(' ');
@@ -131,7 +119,7 @@ struct NetHTTPClient::Impl {
             if (self->blockStatus >= 200) {
                 self->headersComplete = true;
             }
-        } else if (StartsWithNoCase(line, "Location:")) {
+        } else if (platform::StartsWithNoCase(line, "Location:")) {
             self->location = std::string(TrimBlanks(line.substr(9)));
         }
         return bytes;

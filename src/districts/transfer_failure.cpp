@@ -2,22 +2,10 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
-#include <cctype>
-
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace telvora::districts {
-namespace {
-
-bool ContainsNoCase(std::string_view text, std::string_view word) {
-    return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           }) != text.end();
-}
-
-}  // namespace
 
 std::string DescribeTransferFailure(int curlCode, bool headersComplete,
                                     bool clientCertificateRequested, std::string_view detail,
@@ -45,9 +33,9 @@ std::string DescribeTransferFailure(int curlCode, bool headersComplete,
             // connection right after it (TLS 1.3) with an alert. Whether that alert is still
             // read before the connection resets is a race, so the request for a certificate
             // seen during the handshake decides as well.
-            if (!headersComplete &&
-                (clientCertificateRequested || ContainsNoCase(text, "certificate required") ||
-                 ContainsNoCase(text, "handshake failure"))) {
+            if (!headersComplete && (clientCertificateRequested ||
+                                     platform::ContainsNoCase(text, "certificate required") ||
+                                     platform::ContainsNoCase(text, "handshake failure"))) {
                 return "Unspecified certificate from client";
             }
             break;
