@@ -7,8 +7,8 @@
 
 #include "districts/body_lines.h"
 #include "fuzz_check.h"
-#include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/unicode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Unmarked bodies are read in the locale's charset; fix one with multi-byte sequences.

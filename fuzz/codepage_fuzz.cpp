@@ -6,6 +6,7 @@
 
 #include "fuzz_check.h"
 #include "platform/codepage.h"
+#include "platform/unicode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const char* const kCharsets[] = {"UTF-8",   "CP1251",      "KOI8-R",         "SHIFT_JIS",
