@@ -6,6 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "settings/profile_values.h"
 
 namespace telvora::settings {
@@ -59,19 +60,6 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Window arithmetic wraps on 32 bits, as the platform's does; a sum that
 // overflows then fails the "right greater than left" check.
 std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
@@ -108,7 +96,7 @@ void FormStorage::Loaded() {
             continue;
         }
         for (const char* known : kKnownProperties) {
-            if (SameName(property, known)) {
+            if (platform::EqualsNoCase(property, known)) {
                 // The key spells the names as the window and the class declare them.
                 resolved_.push_back(StoredProp{*found, known});
             }
