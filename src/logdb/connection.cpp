@@ -1,7 +1,10 @@
 #include "logdb/connection.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -17,8 +20,8 @@ constexpr size_t kCacheCapacity = 16;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+               return x == y || std::tolower(static_cast<unsigned char>(x)) ==
+                                    std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -149,17 +152,301 @@ std::optional<std::string> ParseDataSource(std::string_view text) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Lifting literals. A small scanner that follows the engine's tokenizer only as far as needed
+// to know, for each single-quoted literal, which token stands before it.
+
+namespace {
+
+enum CharClass : unsigned char {
+    kOther,
+    kBlank,    // blanks the engine skips
+    kIdStart,  // letters, "_" and every byte of a multi-byte character
+    kDigit,
+    kQuote,     // "'"
+    kIdQuote,   // '"', '`', '['
+    kQuestion,  // "?"
+    kRefused,   // named markers, NUL and other control characters
+    kSemicolon,
+    kDash,
+    kSlash,
+};
+
+constexpr std::array<CharClass, 256> kCharClasses = [] {
+    std::array<CharClass, 256> table{};
+    for (int c = 0; c < 0x20; ++c) {
+        table[c] = kRefused;
+    }
+    table[0x7f] = kRefused;
+    for (char c : {' ', '\t', '\n', '\f', '\r'}) {
+        table[static_cast<unsigned char>(c)] = kBlank;
+    }
+    for (int c = 'a'; c <= 'z'; ++c) {
+        table[c] = kIdStart;
+        table[c - 'a' + 'A'] = kIdStart;
+    }
+    table['_'] = kIdStart;
+    for (int c = 0x80; c < 0x100; ++c) {
+        table[c] = kIdStart;
+    }
+    for (int c = '0'; c <= '9'; ++c) {
+        table[c] = kDigit;
+    }
+    table['\''] = kQuote;
+    table['"'] = table['`'] = table['['] = kIdQuote;
+    table['?'] = kQuestion;
+    table[':'] = table['@'] = table['$'] = table['#'] = kRefused;
+    table[';'] = kSemicolon;
+    table['-'] = kDash;
+    table['/'] = kSlash;
+    return table;
+}();
+
+CharClass ClassOf(char c) {
+    return kCharClasses[static_cast<unsigned char>(c)];
+}
+
+bool IsIdChar(char c) {
+    const CharClass k = ClassOf(c);
+    return k == kIdStart || k == kDigit || c == '$';
+}
+
+// Skips blanks and comments from `i`; false on an unterminated block comment.
+bool SkipBlanks(std::string_view sql, size_t& i) {
+    while (i < sql.size()) {
+        const CharClass k = ClassOf(sql[i]);
+        if (k == kBlank) {
+            ++i;
+        } else if (k == kDash && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const size_t end = sql.find('\n', i);
+            i = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (k == kSlash && i + 1 < sql.size() && sql[i + 1] == '*') {
+            const size_t end = sql.find("*/", i + 2);
+            if (end == std::string_view::npos) {
+                return false;
+            }
+            i = end + 2;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+// The end of the quoted token opening at `i` (a doubled quote stays inside); npos when it is
+// never closed.
+size_t QuotedEnd(std::string_view sql, size_t i) {
+    const char close = sql[i] == '[' ? ']' : sql[i];
+    for (size_t j = sql.find(close, i + 1); j != std::string_view::npos;
+         j = sql.find(close, j + 2)) {
+        if (close == ']' || j + 1 == sql.size() || sql[j + 1] != close) {
+            return j + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+constexpr std::string_view kComparisons[] = {"=", "==", "<>", "!=", "<", "<=", ">", ">="};
+
+void AppendMarker(std::string& out, int number) {
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, number);
+    out += '?';
+    out.append(digits, end);
+}
+
+}  // namespace
+
+bool LiftStringLiterals(std::string_view sql, LiftedSql& out) {
+    out.text.clear();
+    out.ownParameters = 0;
+    size_t literals = 0;
+    // The spans replaced by a marker, in text order: the text's own "?" (literal == false)
+    // and the lifted literals.
+    struct Span {
+        size_t begin, end;
+        bool literal;
+    };
+    std::vector<Span> spans;
+
+    size_t i = 0;
+    if (!SkipBlanks(sql, i)) {
+        return false;
+    }
+    // Only queries: elsewhere a literal may stand where no parameter can (a default value, a
+    // pragma), and a query's literals are what changes from one call to the next.
+    if (!(sql.size() - i > 6 && EqualsNoCase(sql.substr(i, 6), "SELECT") &&
+          !IsIdChar(sql[i + 6]))) {
+        return false;
+    }
+
+    enum class Kind { None, Word, Operator, Other };
+    Kind previous = Kind::None;
+    std::string_view previousText;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        switch (ClassOf(c)) {
+            case kBlank:
+                ++i;
+                break;
+            case kQuote: {
+                const size_t end = QuotedEnd(sql, i);
+                if (end == std::string_view::npos) {
+                    return false;
+                }
+                bool lift = false;
+                if (previous == Kind::Operator) {
+                    lift = std::find(std::begin(kComparisons), std::end(kComparisons),
+                                     previousText) != std::end(kComparisons);
+                } else if (previous == Kind::Word) {
+                    lift = EqualsNoCase(previousText, "LIKE") || EqualsNoCase(previousText, "GLOB");
+                }
+                if (lift) {
+                    // 'name'.column names a column; it is no literal.
+                    size_t next = end;
+                    if (!SkipBlanks(sql, next)) {
+                        return false;
+                    }
+                    lift = next == sql.size() || sql[next] != '.';
+                }
+                if (lift) {
+                    spans.push_back({i, end, true});
+                    if (out.literals.size() <= literals) {
+                        out.literals.resize(literals + 1);
+                    }
+                    std::string& value = out.literals[literals++];
+                    value.assign(sql.substr(i + 1, end - i - 2));
+                    // Undouble the quotes inside.
+                    for (size_t q = value.find('\''); q != std::string::npos;
+                         q = value.find('\'', q + 1)) {
+                        value.erase(q, 1);
+                    }
+                }
+                previous = Kind::Other;
+                i = end;
+                break;
+            }
+            case kIdQuote: {
+                const size_t end = QuotedEnd(sql, i);
+                if (end == std::string_view::npos) {
+                    return false;
+                }
+                previous = Kind::Other;
+                i = end;
+                break;
+            }
+            case kQuestion:
+                if (i + 1 < sql.size() && ClassOf(sql[i + 1]) == kDigit) {
+                    return false;
+                }
+                spans.push_back({i, i + 1, false});
+                ++out.ownParameters;
+                previous = Kind::Other;
+                ++i;
+                break;
+            case kRefused:
+                return false;
+            case kSemicolon:
+                ++i;
+                if (!SkipBlanks(sql, i) || i != sql.size()) {
+                    return false;
+                }
+                break;
+            case kIdStart: {
+                if ((c == 'x' || c == 'X') && i + 1 < sql.size() && sql[i + 1] == '\'') {
+                    const size_t end = QuotedEnd(sql, i + 1);  // a blob literal stays as it is
+                    if (end == std::string_view::npos) {
+                        return false;
+                    }
+                    previous = Kind::Other;
+                    i = end;
+                    break;
+                }
+                size_t end = i + 1;
+                while (end < sql.size() && IsIdChar(sql[end])) {
+                    ++end;
+                }
+                previous = Kind::Word;
+                previousText = sql.substr(i, end - i);
+                i = end;
+                break;
+            }
+            case kDigit: {
+                size_t end = i + 1;
+                while (end < sql.size() && (IsIdChar(sql[end]) || sql[end] == '.' ||
+                                            ((sql[end] == '+' || sql[end] == '-') &&
+                                             (sql[end - 1] == 'e' || sql[end - 1] == 'E')))) {
+                    ++end;
+                }
+                previous = Kind::Other;
+                i = end;
+                break;
+            }
+            case kDash:
+            case kSlash:
+            case kOther: {
+                const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
+                if ((c == '-' && next == '-') || (c == '/' && next == '*')) {
+                    if (!SkipBlanks(sql, i)) {
+                        return false;
+                    }
+                    break;
+                }
+                // The operators the engine reads as one token of two or three characters.
+                size_t length = 1;
+                if ((c == '<' && (next == '=' || next == '>' || next == '<')) ||
+                    (c == '>' && (next == '=' || next == '>')) ||
+                    ((c == '=' || c == '!') && next == '=') || (c == '|' && next == '|')) {
+                    length = 2;
+                } else if (c == '-' && next == '>') {
+                    length = i + 2 < sql.size() && sql[i + 2] == '>' ? 3 : 2;
+                }
+                previous = Kind::Operator;
+                previousText = sql.substr(i, length);
+                i += length;
+                break;
+            }
+        }
+    }
+    if (literals == 0) {
+        return false;
+    }
+    out.literals.resize(literals);
+
+    // The text's own markers keep their order as ?1..?n; the literals follow.
+    out.text.reserve(sql.size() + 4 * spans.size());
+    size_t copied = 0;
+    int own = 0;
+    int lifted = out.ownParameters;
+    for (const Span& span : spans) {
+        out.text.append(sql.substr(copied, span.begin - copied));
+        AppendMarker(out.text, span.literal ? ++lifted : ++own);
+        copied = span.end;
+    }
+    out.text.append(sql.substr(copied));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
 
 struct Connection::CachedStatement {
-    std::string sql;
+    CachedStatement() = default;
+    CachedStatement(const CachedStatement&) = delete;
+    CachedStatement& operator=(const CachedStatement&) = delete;
+    ~CachedStatement() { sqlite3_finalize(stmt); }
+
+    std::string sql;      // the text prepared: the caller's, or the lifted one
+    bool lifted = false;  // whether `sql` is a lifted text, bound with `literals`
     sqlite3_stmt* stmt = nullptr;
     StatementSource source;
+    int ownParameters = 0;
+    std::vector<std::string> literals;  // bound while lent out
     bool inUse = false;
 };
 
 PreparedStatement::PreparedStatement(PreparedStatement&& other) noexcept
     : stmt_(std::exchange(other.stmt_, nullptr)),
       source_(std::exchange(other.source_, nullptr)),
+      parameterCount_(std::exchange(other.parameterCount_, 0)),
       inUse_(std::exchange(other.inUse_, nullptr)) {}
 
 PreparedStatement& PreparedStatement::operator=(PreparedStatement&& other) noexcept {
@@ -167,6 +454,7 @@ PreparedStatement& PreparedStatement::operator=(PreparedStatement&& other) noexc
         Release();
         stmt_ = std::exchange(other.stmt_, nullptr);
         source_ = std::exchange(other.source_, nullptr);
+        parameterCount_ = std::exchange(other.parameterCount_, 0);
         inUse_ = std::exchange(other.inUse_, nullptr);
     }
     return *this;
@@ -186,6 +474,7 @@ void PreparedStatement::Release() {
     }
     stmt_ = nullptr;
     source_ = nullptr;
+    parameterCount_ = 0;
     inUse_ = nullptr;
 }
 
@@ -309,18 +598,12 @@ void Connection::ConfigureOpened(const std::string& display) {
     sqlite3_set_authorizer(db_, &Connection::Authorize, this);
 }
 
-void Connection::FinalizeCache() {
-    for (auto& entry : cache_) {
-        sqlite3_finalize(entry->stmt);
-    }
-    cache_.clear();
-}
-
 void Connection::Close() {
     if (db_ == nullptr) {
         return;
     }
-    FinalizeCache();
+    cache_.clear();
+    rejected_.clear();
     sqlite3_close_v2(db_);
     db_ = nullptr;
     filePath_.clear();
@@ -330,6 +613,13 @@ void Connection::Close() {
 int Connection::Authorize(void* self, int action, const char* table, const char*,
                           const char* database, const char*) {
     auto* connection = static_cast<Connection*>(self);
+    if (TableNames* tables = connection->tablesRead_;
+        tables != nullptr && action == SQLITE_READ && table != nullptr) {
+        std::pair<std::string, std::string> name(database != nullptr ? database : "", table);
+        if (std::find(tables->begin(), tables->end(), name) == tables->end()) {
+            tables->push_back(std::move(name));
+        }
+    }
     StatementSource* source = connection->preparing_;
     if (source != nullptr && action == SQLITE_READ && table != nullptr) {
         const std::string db = database != nullptr ? database : "";
@@ -354,21 +644,18 @@ void Connection::RaiseEngineError(int code) const {
     throw Error(db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code));
 }
 
-PreparedStatement Connection::Prepare(const std::string& sql) {
-    if (db_ == nullptr) {
-        throw Error(Format("%s: The connection is not open", name_.c_str()));
-    }
+Connection::CachedStatement* Connection::FindCached(const std::string& sql, bool lifted) {
     for (auto it = cache_.begin(); it != cache_.end(); ++it) {
         CachedStatement& entry = **it;
-        if (!entry.inUse && entry.sql == sql) {
+        if (!entry.inUse && entry.lifted == lifted && entry.sql == sql) {
             cache_.splice(cache_.begin(), cache_, it);
-            entry.inUse = true;
-            PreparedStatement lease(entry.stmt, &entry.source);
-            lease.inUse_ = &entry.inUse;
-            return lease;
+            return &entry;
         }
     }
+    return nullptr;
+}
 
+std::unique_ptr<Connection::CachedStatement> Connection::PrepareText(const std::string& sql) {
     auto entry = std::make_unique<CachedStatement>();
     entry->sql = sql;
     const char* tail = nullptr;
@@ -380,7 +667,7 @@ PreparedStatement Connection::Prepare(const std::string& sql) {
         RaiseEngineError(rc);
     }
     if (entry->stmt == nullptr) {
-        return {};
+        return entry;
     }
     // One statement per text: whatever follows the first one is refused rather than dropped.
     const char* end = sql.c_str() + sql.size();
@@ -390,7 +677,6 @@ PreparedStatement Connection::Prepare(const std::string& sql) {
         rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &extra, &next);
         sqlite3_finalize(extra);
         if (rc != SQLITE_OK || extra != nullptr) {
-            sqlite3_finalize(entry->stmt);
             throw Error("Characters found after end of SQL statement");
         }
         if (next == tail) {
@@ -398,20 +684,173 @@ PreparedStatement Connection::Prepare(const std::string& sql) {
         }
         tail = next;
     }
+    entry->ownParameters = sqlite3_bind_parameter_count(entry->stmt);
+    return entry;
+}
 
+namespace {
+
+bool SameText(const char* a, const char* b) {
+    return (a == nullptr || b == nullptr) ? a == b : std::strcmp(a, b) == 0;
+}
+
+// Whether two prepared statements describe their results alike: a lifted literal inside a
+// result column's expression would show in the column's name.
+bool SameColumns(sqlite3_stmt* a, sqlite3_stmt* b) {
+    const int count = sqlite3_column_count(a);
+    if (count != sqlite3_column_count(b)) {
+        return false;
+    }
+    for (int c = 0; c < count; ++c) {
+        if (!SameText(sqlite3_column_name(a, c), sqlite3_column_name(b, c)) ||
+            !SameText(sqlite3_column_decltype(a, c), sqlite3_column_decltype(b, c)) ||
+            !SameText(sqlite3_column_database_name(a, c), sqlite3_column_database_name(b, c)) ||
+            !SameText(sqlite3_column_table_name(a, c), sqlite3_column_table_name(b, c)) ||
+            !SameText(sqlite3_column_origin_name(a, c), sqlite3_column_origin_name(b, c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// Virtual tables are told the values of their constraints while the engine plans (and a bound
+// parameter has none then), so their plans may differ; only ordinary tables pass. A table read
+// without a schema name (the engine reports FROM items so) must be ordinary in every schema.
+bool Connection::AllOrdinaryTables(const TableNames& tables) {
+    if (tables.empty()) {
+        return true;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    constexpr const char* kSql =
+        "SELECT type FROM pragma_table_list WHERE name = ?1 COLLATE NOCASE "
+        "AND (?2 = '' OR schema = ?2 COLLATE NOCASE)";
+    if (sqlite3_prepare_v2(db_, kSql, -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    bool ordinary = true;
+    for (auto it = tables.begin(); ordinary && it != tables.end(); ++it) {
+        const auto& [database, table] = *it;
+        sqlite3_reset(stmt);
+        sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()), SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, database.data(), static_cast<int>(database.size()),
+                          SQLITE_STATIC);
+        int rows = 0;
+        int rc = SQLITE_ROW;
+        while (ordinary && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            ordinary = type != nullptr &&
+                       (std::strcmp(type, "table") == 0 || std::strcmp(type, "shadow") == 0);
+            ++rows;
+        }
+        ordinary = ordinary && rc == SQLITE_DONE && rows > 0;
+    }
+    sqlite3_finalize(stmt);
+    return ordinary;
+}
+
+void Connection::Reject(const std::string& liftedText) {
+    if (rejected_.size() >= kCacheCapacity) {
+        rejected_.erase(rejected_.begin());
+    }
+    rejected_.push_back(liftedText);
+}
+
+// Prepares the lifted text of `sql` (in lifted_). The first time a lifted text is seen it is
+// checked against the statement prepared from `sql` itself: same result columns, same tables.
+// Returns that literal statement instead when the two differ (or the lifted text does not
+// prepare), and remembers the lifted text as one to leave alone.
+std::unique_ptr<Connection::CachedStatement> Connection::PrepareLifted(const std::string& sql) {
+    auto entry = std::make_unique<CachedStatement>();
+    entry->sql = lifted_.text;
+    entry->lifted = true;
+    entry->ownParameters = lifted_.ownParameters;
+    TableNames tables;
+    const char* tail = nullptr;
+    preparing_ = &entry->source;
+    tablesRead_ = &tables;
+    const int rc = sqlite3_prepare_v3(db_, entry->sql.c_str(), static_cast<int>(entry->sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &entry->stmt, &tail);
+    preparing_ = nullptr;
+    tablesRead_ = nullptr;
+    const int literals = static_cast<int>(lifted_.literals.size());
+    bool usable = rc == SQLITE_OK && entry->stmt != nullptr &&
+                  tail == entry->sql.c_str() + entry->sql.size() &&
+                  sqlite3_bind_parameter_count(entry->stmt) == entry->ownParameters + literals &&
+                  AllOrdinaryTables(tables);
+
+    std::unique_ptr<CachedStatement> literal = PrepareText(sql);
+    usable = usable && literal->stmt != nullptr && literal->ownParameters == entry->ownParameters &&
+             literal->source.tablesRead == entry->source.tablesRead &&
+             literal->source.database == entry->source.database &&
+             literal->source.table == entry->source.table &&
+             SameColumns(entry->stmt, literal->stmt);
+    if (!usable) {
+        Reject(entry->sql);
+        return literal;
+    }
+    return entry;
+}
+
+Connection::CachedStatement& Connection::Keep(std::unique_ptr<CachedStatement> entry) {
     // Evict the least recently used statements that are not lent out.
     for (auto it = cache_.end(); cache_.size() >= kCacheCapacity && it != cache_.begin();) {
         --it;
         if (!(*it)->inUse) {
-            sqlite3_finalize((*it)->stmt);
             it = cache_.erase(it);
         }
     }
-    entry->inUse = true;
-    PreparedStatement lease(entry->stmt, &entry->source);
-    lease.inUse_ = &entry->inUse;
     cache_.push_front(std::move(entry));
+    return *cache_.front();
+}
+
+PreparedStatement Connection::Lend(CachedStatement& entry) {
+    PreparedStatement lease;
+    lease.stmt_ = entry.stmt;
+    lease.source_ = &entry.source;
+    lease.parameterCount_ = entry.ownParameters;
+    lease.inUse_ = &entry.inUse;
+    entry.inUse = true;
+    if (entry.lifted) {
+        // The values stay in the entry, untouched while it is lent out.
+        entry.literals.swap(lifted_.literals);
+        for (size_t i = 0; i < entry.literals.size(); ++i) {
+            const std::string& value = entry.literals[i];
+            const int rc =
+                sqlite3_bind_text(entry.stmt, entry.ownParameters + 1 + static_cast<int>(i),
+                                  value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+            if (rc != SQLITE_OK) {
+                RaiseEngineError(rc);
+            }
+        }
+    }
     return lease;
+}
+
+PreparedStatement Connection::Prepare(const std::string& sql) {
+    if (db_ == nullptr) {
+        throw Error(Format("%s: The connection is not open", name_.c_str()));
+    }
+    // Texts that differ only in their literals share a statement; binding the literals costs far
+    // less than preparing each text afresh.
+    if (LiftStringLiterals(sql, lifted_) &&
+        std::find(rejected_.begin(), rejected_.end(), lifted_.text) == rejected_.end()) {
+        if (CachedStatement* entry = FindCached(lifted_.text, true)) {
+            return Lend(*entry);
+        }
+        std::unique_ptr<CachedStatement> entry = PrepareLifted(sql);
+        return entry->stmt != nullptr ? Lend(Keep(std::move(entry))) : PreparedStatement();
+    }
+    if (CachedStatement* entry = FindCached(sql, false)) {
+        return Lend(*entry);
+    }
+    std::unique_ptr<CachedStatement> entry = PrepareText(sql);
+    if (entry->stmt == nullptr) {
+        return {};
+    }
+    return Lend(Keep(std::move(entry)));
 }
 
 }  // namespace telvora::logdb

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace telvora::logdb {
 
@@ -33,6 +35,22 @@ struct StatementSource {
     std::string table;     // the single table read, empty when tablesRead != 1
 };
 
+// A statement text with its single-quoted string literals lifted out as numbered parameters, so
+// that texts differing only in those literals share one prepared statement. The text's own "?"
+// markers become ?1..?n in order; the lifted literals follow as ?n+1, ?n+2, ...
+struct LiftedSql {
+    std::string text;
+    int ownParameters = 0;
+    std::vector<std::string> literals;  // their values, quotes undoubled
+};
+
+// Lifts only the literals that are the right-hand operand of a comparison, LIKE or GLOB in a
+// SELECT statement: there a text bound in its place compares exactly as the literal does. False
+// (and `out` of no use) when there is nothing to lift or the text holds anything unusual:
+// numbered or named markers, an unterminated quote, bracket or comment, a NUL or control
+// character, a second statement.
+bool LiftStringLiterals(std::string_view sql, LiftedSql& out);
+
 class Connection;
 
 // A prepared statement borrowed from the connection's cache for the length of one execution.
@@ -49,15 +67,17 @@ class PreparedStatement {
     sqlite3_stmt* get() const { return stmt_; }
     const StatementSource& Source() const { return *source_; }
     explicit operator bool() const { return stmt_ != nullptr; }
+    // The markers of the caller's text, bound at 1..ParameterCount(). Literals the connection
+    // lifted out of the text are bound already, at the positions after these.
+    int ParameterCount() const { return parameterCount_; }
 
   private:
     friend class Connection;
-    PreparedStatement(sqlite3_stmt* stmt, const StatementSource* source)
-        : stmt_(stmt), source_(source) {}
     void Release();
 
     sqlite3_stmt* stmt_ = nullptr;
     const StatementSource* source_ = nullptr;
+    int parameterCount_ = 0;
     bool* inUse_ = nullptr;  // the cache entry's flag, cleared on release
 };
 
@@ -94,9 +114,10 @@ class Connection {
     // The database file as the engine opened it (after "\" became "/"); empty while closed.
     const std::string& FilePath() const { return filePath_; }
 
-    // Prepares `sql` (or reuses the statement last prepared from the same text). An empty
-    // result means the text holds no statement. Engine errors raise telvora::Error with the
-    // engine's message. Text after the first statement is refused.
+    // Prepares `sql` (or reuses the statement last prepared from the same text, or from a text
+    // differing only in lifted literals; see LiftStringLiterals). An empty result means the
+    // text holds no statement. Engine errors raise telvora::Error with the engine's message.
+    // Text after the first statement is refused.
     PreparedStatement Prepare(const std::string& sql);
 
     // Raises the engine's message for a failed call that returned `code`; a locked database is
@@ -105,10 +126,17 @@ class Connection {
 
   private:
     struct CachedStatement;
+    using TableNames = std::vector<std::pair<std::string, std::string>>;  // schema, table
     static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
                          const char* trigger);
     void ConfigureOpened(const std::string& displayPath);
-    void FinalizeCache();
+    CachedStatement* FindCached(const std::string& sql, bool lifted);
+    std::unique_ptr<CachedStatement> PrepareText(const std::string& sql);
+    std::unique_ptr<CachedStatement> PrepareLifted(const std::string& sql);
+    bool AllOrdinaryTables(const TableNames& tables);
+    void Reject(const std::string& liftedText);
+    CachedStatement& Keep(std::unique_ptr<CachedStatement> entry);
+    PreparedStatement Lend(CachedStatement& entry);
 
     std::string name_;
     std::string connectionString_;
@@ -119,7 +147,11 @@ class Connection {
     std::string displayPath_;
     // Most recently used first; small, since the program runs a handful of statement shapes.
     std::list<std::unique_ptr<CachedStatement>> cache_;
+    // Lifted texts found not to behave exactly as their literal texts; prepared as written.
+    std::vector<std::string> rejected_;
+    LiftedSql lifted_;                      // scratch of Prepare, kept for its buffers
     StatementSource* preparing_ = nullptr;  // filled by the authorizer during a prepare
+    TableNames* tablesRead_ = nullptr;      // likewise, every table read
 };
 
 }  // namespace telvora::logdb

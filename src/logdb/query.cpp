@@ -343,7 +343,7 @@ void Query::Open() {
     }
     sqlite3_stmt* stmt = prepared.get();
 
-    const int markers = sqlite3_bind_parameter_count(stmt);
+    const int markers = prepared.ParameterCount();
     const int bound = std::min<int>(markers, static_cast<int>(params_.size()));
     for (int i = 0; i < bound; ++i) {
         const int rc = params_[i].Bind(stmt, i + 1);
