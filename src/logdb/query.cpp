@@ -16,9 +16,13 @@ namespace {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+               return x == y || std::tolower(static_cast<unsigned char>(x)) ==
+                                    std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+bool StartsQuoteOrMarker(char c) {
+    return c == '\'' || c == '"' || c == '`' || c == ':';
 }
 
 bool EndsMarkerName(char c) {
@@ -164,6 +168,38 @@ double ToOleDays(telvora::DateTime value) {
     return day >= 0 ? double(day) + fraction : double(day) - fraction;
 }
 
+// "YYYY-MM-DD HH:MM:SS", as FormatDateTime writes it, for the years 0..9999; false (and
+// nothing written) for the others.
+constexpr int kDateTimeLength = 19;
+bool FormatFourDigitYear(telvora::DateTime value, char (&out)[kDateTimeLength]) {
+    using namespace std::chrono;
+    const auto day = floor<days>(value);
+    const year_month_day ymd{day};
+    const int y = int(ymd.year());
+    if (y < 0 || y > 9999) {
+        return false;
+    }
+    const auto seconds = (value - day).count();  // 0..86399
+    auto put = [&](int at, int digits, long number) {
+        for (int i = at + digits - 1; i >= at; --i) {
+            out[i] = static_cast<char>('0' + number % 10);
+            number /= 10;
+        }
+    };
+    put(0, 4, y);
+    out[4] = '-';
+    put(5, 2, unsigned(ymd.month()));
+    out[7] = '-';
+    put(8, 2, unsigned(ymd.day()));
+    out[10] = ' ';
+    put(11, 2, seconds / 3600);
+    out[13] = ':';
+    put(14, 2, seconds / 60 % 60);
+    out[16] = ':';
+    put(17, 2, seconds % 60);
+    return true;
+}
+
 }  // namespace
 
 ScannedSql ScanParameterMarkers(std::string_view text) {
@@ -171,6 +207,16 @@ ScannedSql ScanParameterMarkers(std::string_view text) {
     out.text.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
+        // Plain text is copied in runs up to the next quote or colon.
+        size_t special = i;
+        while (special < text.size() && !StartsQuoteOrMarker(text[special])) {
+            ++special;
+        }
+        out.text.append(text.substr(i, special - i));
+        if (special == text.size()) {
+            break;
+        }
+        i = special;
         const char c = text[i];
         if (c == '\'' || c == '"' || c == '`') {
             const size_t close = text.find(c, i + 1);
@@ -190,9 +236,6 @@ ScannedSql ScanParameterMarkers(std::string_view text) {
             out.names.emplace_back(text.substr(i + 1, end - i - 1));
             out.text += '?';
             i = end;
-        } else {
-            out.text += c;
-            ++i;
         }
     }
     return out;
@@ -221,11 +264,14 @@ void Parameter::SetValue(std::int64_t value) {
     }
 }
 
+telvora::DateTime Parameter::BoundDateTime(telvora::DateTime value) const {
+    return type_ == DataType::Date ? telvora::DateTime{std::chrono::floor<std::chrono::days>(value)}
+                                   : value;
+}
+
 std::string Parameter::BoundText() const {
     if (const auto* dt = std::get_if<telvora::DateTime>(&value_)) {
-        return FormatDateTime(type_ == DataType::Date
-                                  ? telvora::DateTime{std::chrono::floor<std::chrono::days>(*dt)}
-                                  : *dt);
+        return FormatDateTime(BoundDateTime(*dt));
     }
     if (const auto* text = std::get_if<std::string>(&value_)) {
         return *text;
@@ -246,6 +292,13 @@ int Parameter::Bind(sqlite3_stmt* stmt, int position) const {
     if (const auto* text = std::get_if<std::string>(&value_)) {
         return sqlite3_bind_text(stmt, position, text->data(), static_cast<int>(text->size()),
                                  SQLITE_TRANSIENT);
+    }
+    // A date-time is bound once per execution of every contact search: spare it the general
+    // formatting where the year has four digits.
+    const auto* dateTime = std::get_if<telvora::DateTime>(&value_);
+    char buffer[kDateTimeLength];
+    if (dateTime != nullptr && FormatFourDigitYear(BoundDateTime(*dateTime), buffer)) {
+        return sqlite3_bind_text(stmt, position, buffer, kDateTimeLength, SQLITE_TRANSIENT);
     }
     const std::string text = BoundText();
     return sqlite3_bind_text(stmt, position, text.data(), static_cast<int>(text.size()),

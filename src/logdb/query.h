@@ -47,6 +47,8 @@ class Parameter {
     std::string BoundText() const;
 
   private:
+    telvora::DateTime BoundDateTime(telvora::DateTime value) const;
+
     std::string name_;
     DataType type_ = DataType::Unknown;
     std::variant<std::monostate, telvora::DateTime, std::string, std::int64_t> value_;

@@ -150,6 +150,38 @@ TEST_F(QueryTest, ParametersBindAsTheDescribedText) {
     }
 }
 
+TEST_F(QueryTest, DateTimesBindExactlyAsFormatDateTimeWritesThem) {
+    const DateTime cases[] = {
+        At(2024, 5, 6, 13, 45, 10),
+        At(1899, 12, 30),
+        At(1, 1, 1),
+        At(0, 1, 1, 0, 0, 1),
+        At(9999, 12, 31, 23, 59, 59),
+        At(10000, 1, 1, 0, 0, 0),
+        At(-1, 12, 31, 23, 59, 59),
+        At(999, 9, 9, 9, 9, 9),
+        At(2000, 2, 29, 12),
+    };
+    for (const DateTime value : cases) {
+        for (const bool dateOnly : {false, true}) {
+            const std::string expected =
+                FormatDateTime(dateOnly ? DateTime{floor<days>(value)} : value);
+            SCOPED_TRACE(expected);
+            query.SetSql({"SELECT :v AS v, typeof(:w) AS kind"});
+            for (size_t i = 0; i < 2; ++i) {
+                if (dateOnly) {
+                    query.Param(i).SetDataTypeDate();
+                }
+                query.Param(i).SetValue(value);
+            }
+            query.Open();
+            EXPECT_EQ(query.FieldAsText("v"), expected);
+            EXPECT_EQ(query.FieldAsText("kind"), "text");
+            EXPECT_EQ(query.Param(0).BoundText(), expected);
+        }
+    }
+}
+
 TEST_F(QueryTest, ParameterLookupFailuresCarryTheQueryName) {
     query.SetSql({"SELECT * FROM t WHERE Id = :id"});
     EXPECT_EQ(MessageOf([&] { query.ParamByName("data"); }),
