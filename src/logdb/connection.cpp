@@ -267,6 +267,7 @@ bool LiftStringLiterals(std::string_view sql, LiftedSql& out) {
         bool literal;
     };
     std::vector<Span> spans;
+    spans.reserve(16);
 
     size_t i = 0;
     if (!SkipBlanks(sql, i)) {
