@@ -719,7 +719,7 @@ bool SameColumns(sqlite3_stmt* a, sqlite3_stmt* b) {
 // Virtual tables are told the values of their constraints while the engine plans (and a bound
 // parameter has none then), so their plans may differ; only ordinary tables pass. A table read
 // without a schema name (the engine reports FROM items so) must be ordinary in every schema.
-bool Connection::AllOrdinaryTables(const TableNames& tables) {
+std::optional<bool> Connection::AllOrdinaryTables(const TableNames& tables) {
     if (tables.empty()) {
         return true;
     }
@@ -729,9 +729,10 @@ bool Connection::AllOrdinaryTables(const TableNames& tables) {
         "AND (?2 = '' OR schema = ?2 COLLATE NOCASE)";
     if (sqlite3_prepare_v2(db_, kSql, -1, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return false;
+        return std::nullopt;
     }
     bool ordinary = true;
+    bool answered = true;
     for (auto it = tables.begin(); ordinary && it != tables.end(); ++it) {
         const auto& [database, table] = *it;
         sqlite3_reset(stmt);
@@ -746,9 +747,13 @@ bool Connection::AllOrdinaryTables(const TableNames& tables) {
                        (std::strcmp(type, "table") == 0 || std::strcmp(type, "shadow") == 0);
             ++rows;
         }
-        ordinary = ordinary && rc == SQLITE_DONE && rows > 0;
+        answered = ordinary ? rc == SQLITE_DONE : answered;
+        ordinary = ordinary && answered && rows > 0;
     }
     sqlite3_finalize(stmt);
+    if (!answered) {
+        return std::nullopt;  // say nothing on a lock or a failed look-up
+    }
     return ordinary;
 }
 
@@ -762,7 +767,8 @@ void Connection::Reject(const std::string& liftedText) {
 // Prepares the lifted text of `sql` (in lifted_). The first time a lifted text is seen it is
 // checked against the statement prepared from `sql` itself: same result columns, same tables.
 // Returns that literal statement instead when the two differ (or the lifted text does not
-// prepare), and remembers the lifted text as one to leave alone.
+// prepare), and remembers the lifted text as one to leave alone; a lock held by another
+// program proves nothing, so then it is only left alone this once.
 std::unique_ptr<Connection::CachedStatement> Connection::PrepareLifted(const std::string& sql) {
     auto entry = std::make_unique<CachedStatement>();
     entry->sql = lifted_.text;
@@ -777,10 +783,15 @@ std::unique_ptr<Connection::CachedStatement> Connection::PrepareLifted(const std
     preparing_ = nullptr;
     tablesRead_ = nullptr;
     const int literals = static_cast<int>(lifted_.literals.size());
+    bool undecided = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
     bool usable = rc == SQLITE_OK && entry->stmt != nullptr &&
                   tail == entry->sql.c_str() + entry->sql.size() &&
-                  sqlite3_bind_parameter_count(entry->stmt) == entry->ownParameters + literals &&
-                  AllOrdinaryTables(tables);
+                  sqlite3_bind_parameter_count(entry->stmt) == entry->ownParameters + literals;
+    if (usable) {
+        const std::optional<bool> ordinary = AllOrdinaryTables(tables);
+        undecided = !ordinary.has_value();
+        usable = ordinary.value_or(false);
+    }
 
     std::unique_ptr<CachedStatement> literal = PrepareText(sql);
     usable = usable && literal->stmt != nullptr && literal->ownParameters == entry->ownParameters &&
@@ -789,7 +800,9 @@ std::unique_ptr<Connection::CachedStatement> Connection::PrepareLifted(const std
              literal->source.table == entry->source.table &&
              SameColumns(entry->stmt, literal->stmt);
     if (!usable) {
-        Reject(entry->sql);
+        if (!undecided) {
+            Reject(entry->sql);
+        }
         return literal;
     }
     return entry;

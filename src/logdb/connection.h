@@ -133,7 +133,7 @@ class Connection {
     CachedStatement* FindCached(const std::string& sql, bool lifted);
     std::unique_ptr<CachedStatement> PrepareText(const std::string& sql);
     std::unique_ptr<CachedStatement> PrepareLifted(const std::string& sql);
-    bool AllOrdinaryTables(const TableNames& tables);
+    std::optional<bool> AllOrdinaryTables(const TableNames& tables);  // nullopt: no answer
     void Reject(const std::string& liftedText);
     CachedStatement& Keep(std::unique_ptr<CachedStatement> entry);
     PreparedStatement Lend(CachedStatement& entry);

@@ -2,6 +2,7 @@
 // text as written gives: the same columns, rows, order, storage classes and errors.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -341,6 +342,21 @@ TEST_F(LiftedStatements, SharedStatementSeesSchemaChangesOfOtherPrograms) {
     const Outcome after = ThroughConnection(sql);
     EXPECT_EQ(after, AsWritten(file, sql));
     EXPECT_EQ(after.names.size(), before.names.size() + 1);
+}
+
+TEST_F(LiftedStatements, ALockHeldWhileAShapeIsFirstSeenDoesNotStopSharingIt) {
+    connection.SetBusyTimeout(std::chrono::milliseconds(20));
+    const std::string first = "SELECT Id FROM t WHERE Name = 'two'";
+    {
+        RawDb holder(file);
+        holder.Exec("ALTER TABLE t ADD COLUMN Extra TEXT; BEGIN EXCLUSIVE;");
+        EXPECT_FALSE(ThroughConnection(first).error.empty());
+        holder.Exec("COMMIT");
+    }
+    EXPECT_EQ(ThroughConnection(first), AsWritten(file, first));
+    const std::string second = "SELECT Id FROM t WHERE Name = 'one'";
+    EXPECT_EQ(ThroughConnection(second), AsWritten(file, second));
+    EXPECT_TRUE(Shared(second));
 }
 
 TEST_F(LiftedStatements, QueryBindsItsOwnMarkersBeforeTheLiterals) {
