@@ -6,6 +6,7 @@
 //   telvora-credit-bench [--contacts N] [--logs N] [--lines N,N,...] [--folder DIR]
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -212,7 +213,10 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     if (options.folder.empty()) {
-        options.folder = fs::temp_directory_path() / "telvora-credit-bench";
+        // One folder per process: the folder is wiped at start and end, and several people
+        // may run the benchmark at once on a shared machine.
+        options.folder =
+            fs::temp_directory_path() / ("telvora-credit-bench-" + std::to_string(getpid()));
     }
     return options;
 }
