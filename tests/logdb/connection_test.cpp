@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "error_message.h"
 #include "platform/error.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -15,18 +16,10 @@ namespace telvora::logdb {
 namespace {
 
 using telvora::test::MakeDatabase;
+using telvora::test::MessageOf;
 using telvora::test::RawDb;
 using telvora::test::TempDir;
 using ::testing::HasSubstr;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "<no error>";
-}
 
 TEST(ConnectionString, KeepsTheFixedFormAndQuotesOnlyWhatWouldBreakIt) {
     struct Case {

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "error_message.h"
 #include "platform/error.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -12,6 +13,7 @@
 namespace telvora::logdb {
 namespace {
 
+using telvora::test::MessageOf;
 using namespace std::chrono;
 using telvora::test::MakeDatabase;
 using telvora::test::RawDb;
@@ -19,15 +21,6 @@ using telvora::test::Row;
 using telvora::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "<no error>";
-}
 
 constexpr Date kDay = year{2024} / 5 / 6;
 

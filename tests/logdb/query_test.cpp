@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "error_message.h"
 #include "platform/error.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -12,21 +13,13 @@
 namespace telvora::logdb {
 namespace {
 
+using telvora::test::MessageOf;
 using namespace std::chrono;
 using telvora::test::MakeDatabase;
 using telvora::test::RawDb;
 using telvora::test::Row;
 using telvora::test::TempDir;
 using ::testing::ElementsAre;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "<no error>";
-}
 
 DateTime At(int y, unsigned m, unsigned d, int h = 0, int mi = 0, int s = 0) {
     return AtMidnight(year{y} / m / d) + hours{h} + minutes{mi} + seconds{s};
