@@ -9,21 +9,17 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace telvora::logdb {
 
 namespace {
 
+using platform::EqualsNoCase;
+
 constexpr std::string_view kPrefix = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 constexpr std::string_view kSuffix = ";Persist Security Info=False";
 constexpr size_t kCacheCapacity = 16;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return x == y || std::tolower(static_cast<unsigned char>(x)) ==
-                                    std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {

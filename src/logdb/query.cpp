@@ -9,17 +9,15 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/text.h"
+#include "platform/unicode.h"
 
 namespace telvora::logdb {
 
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return x == y || std::tolower(static_cast<unsigned char>(x)) ==
-                                    std::tolower(static_cast<unsigned char>(y));
-           });
-}
+using platform::CutToCharacters;
+using platform::EqualsNoCase;
 
 bool StartsQuoteOrMarker(char c) {
     return c == '\'' || c == '"' || c == '`' || c == ':';
@@ -57,20 +55,6 @@ std::string QuoteIdentifier(std::string_view name) {
     }
     out += '"';
     return out;
-}
-
-// The first `count` characters of UTF-8 text.
-std::string CutToCharacters(const std::string& text, size_t count) {
-    size_t characters = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (characters == count) {
-                return text.substr(0, i);
-            }
-            ++characters;
-        }
-    }
-    return text;
 }
 
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text) {
