@@ -7,7 +7,7 @@
 namespace telvora {
 
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
