@@ -269,6 +269,13 @@ void DbLookupCombo::HandleListKey(QKeyEvent* event) {
     const int count = view->count();
     const int current = view->currentRow();
     const int page = kDropDownRows - 1;
+    // Moving the highlight drops the typed search; with no row highlighted yet, the first.
+    const auto moveBy = [&](int delta) {
+        search_.clear();
+        if (count > 0) {
+            Highlight(current < 0 ? 0 : std::clamp(current + delta, 0, count - 1));
+        }
+    };
     switch (event->key()) {
         case Qt::Key_Escape:
             CloseUp(false);
@@ -283,19 +290,11 @@ void DbLookupCombo::HandleListKey(QKeyEvent* event) {
                 CloseUp(true);
                 return;
             }
-            search_.clear();
-            if (count > 0) {
-                const int delta = event->key() == Qt::Key_Up ? -1 : 1;
-                Highlight(current < 0 ? 0 : std::clamp(current + delta, 0, count - 1));
-            }
+            moveBy(event->key() == Qt::Key_Up ? -1 : 1);
             return;
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-            search_.clear();
-            if (count > 0) {
-                const int delta = event->key() == Qt::Key_PageUp ? -page : page;
-                Highlight(current < 0 ? 0 : std::clamp(current + delta, 0, count - 1));
-            }
+            moveBy(event->key() == Qt::Key_PageUp ? -page : page);
             return;
         case Qt::Key_Home:
         case Qt::Key_End:
