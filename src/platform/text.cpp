@@ -26,6 +26,30 @@ std::string TrimControls(std::string_view text) {
     return std::string(text);
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+void AppendQuoteDoubled(std::string& out, std::string_view text, char quote) {
+    for (char c : text) {
+        out += c;
+        if (c == quote) {
+            out += quote;
+        }
+    }
+}
+
+std::string QuoteDoubled(std::string_view text, char quote) {
+    std::string out(1, quote);
+    AppendQuoteDoubled(out, text, quote);
+    out += quote;
+    return out;
+}
+
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

@@ -64,5 +64,26 @@ TEST(AsciiNoCase, LowerLeavesOtherBytesAlone) {
     EXPECT_EQ(AsciiLower("\xC3\x96Z@[\x7F"), "\xC3\x96z@[\x7F");
 }
 
+TEST(TextRules, TrimBlanksDropsOnlyBlanksAndTabs) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"  a b\t", "a b"},         {"\t\t", ""}, {"", ""}, {"x", "x"},
+        {"\r\na\r\n", "\r\na\r\n"},  // line breaks are no blanks here
+        {" \fa\v ", "\fa\v"},
+    };
+    for (const auto& [text, trimmed] : cases) {
+        EXPECT_EQ(TrimBlanks(text), trimmed) << text;
+    }
+}
+
+TEST(TextRules, QuoteDoubling) {
+    EXPECT_EQ(QuoteDoubled("Field's", '\''), "'Field''s'");
+    EXPECT_EQ(QuoteDoubled("a\"b", '"'), "\"a\"\"b\"");
+    EXPECT_EQ(QuoteDoubled("", '\''), "''");
+    EXPECT_EQ(QuoteDoubled("''", '\''), "''''''");
+    std::string out = "x=";
+    AppendQuoteDoubled(out, "it's \"so\"", '\'');
+    EXPECT_EQ(out, "x=it''s \"so\"");  // only the quote named is doubled
+}
+
 }  // namespace
 }  // namespace telvora::platform
