@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
 
@@ -8,10 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -22,43 +19,41 @@ namespace fs = std::filesystem;
 
 // ---- the file as lines ------------------------------------------------------
 
-enum class Encoding { kSystem, kUtf8, kUtf16Le, kUtf16Be };
-
 struct Line {
     std::string raw;   // the line's bytes in the file's encoding, without its break
     std::string eol;   // the bytes of its line break; empty on a last line without one
     std::string text;  // the line as UTF-8
 };
 
+// A file without a byte-order mark is in the code page of the locale.
 struct ProfileText {
-    Encoding encoding = Encoding::kSystem;
-    std::string bom;
+    ByteOrderMark mark = ByteOrderMark::kNone;
     std::vector<Line> lines;
 };
 
-std::string Decode(Encoding encoding, std::string_view raw) {
-    switch (encoding) {
-        case Encoding::kUtf16Le:
+std::string Decode(ByteOrderMark mark, std::string_view raw) {
+    switch (mark) {
+        case ByteOrderMark::kUtf16Le:
             return Utf16ToUtf8(raw, ByteOrder::kLittleEndian);
-        case Encoding::kUtf16Be:
+        case ByteOrderMark::kUtf16Be:
             return Utf16ToUtf8(raw, ByteOrder::kBigEndian);
-        case Encoding::kUtf8:
+        case ByteOrderMark::kUtf8:
             return ReplaceInvalidUtf8(raw);
-        case Encoding::kSystem:
+        case ByteOrderMark::kNone:
             break;
     }
-    return DecodeAnsi(raw);  // the code page of the locale
+    return DecodeAnsi(raw);
 }
 
-std::string Encode(Encoding encoding, std::string_view utf8) {
-    switch (encoding) {
-        case Encoding::kUtf16Le:
+std::string Encode(ByteOrderMark mark, std::string_view utf8) {
+    switch (mark) {
+        case ByteOrderMark::kUtf16Le:
             return Utf8ToUtf16(utf8, ByteOrder::kLittleEndian);
-        case Encoding::kUtf16Be:
+        case ByteOrderMark::kUtf16Be:
             return Utf8ToUtf16(utf8, ByteOrder::kBigEndian);
-        case Encoding::kUtf8:
+        case ByteOrderMark::kUtf8:
             return ReplaceInvalidUtf8(utf8);
-        case Encoding::kSystem:
+        case ByteOrderMark::kNone:
             break;
     }
     return EncodeAnsi(utf8);
@@ -66,15 +61,10 @@ std::string Encode(Encoding encoding, std::string_view utf8) {
 
 ProfileText Split(std::string_view bytes) {
     ProfileText file;
-    std::size_t unitSize = 1;
-    if (bytes.starts_with("\xFF\xFE")) {
-        file.encoding = Encoding::kUtf16Le, file.bom = "\xFF\xFE", unitSize = 2;
-    } else if (bytes.starts_with("\xFE\xFF")) {
-        file.encoding = Encoding::kUtf16Be, file.bom = "\xFE\xFF", unitSize = 2;
-    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-        file.encoding = Encoding::kUtf8, file.bom = "\xEF\xBB\xBF";
-    }
-    bytes.remove_prefix(file.bom.size());
+    file.mark = DetectByteOrderMark(bytes);
+    bytes.remove_prefix(ByteOrderMarkBytes(file.mark).size());
+    const bool utf16 = file.mark == ByteOrderMark::kUtf16Le || file.mark == ByteOrderMark::kUtf16Be;
+    const std::size_t unitSize = utf16 ? 2 : 1;
 
     // CR LF, LF and a lone CR all end a line.
     auto codeAt = [&](std::size_t pos) -> unsigned {
@@ -83,7 +73,7 @@ ProfileText Split(std::string_view bytes) {
         }
         const auto a = static_cast<unsigned char>(bytes[pos]);
         const auto b = static_cast<unsigned char>(bytes[pos + 1]);
-        return file.encoding == Encoding::kUtf16Be ? (a << 8 | b) : (b << 8 | a);
+        return file.mark == ByteOrderMark::kUtf16Be ? (a << 8 | b) : (b << 8 | a);
     };
     const std::size_t whole = bytes.size() - bytes.size() % unitSize;
     std::size_t start = 0;
@@ -110,13 +100,13 @@ ProfileText Split(std::string_view bytes) {
         file.lines.push_back(std::move(line));
     }
     for (Line& line : file.lines) {
-        line.text = Decode(file.encoding, line.raw);
+        line.text = Decode(file.mark, line.raw);
     }
     return file;
 }
 
 std::string Join(const ProfileText& file) {
-    std::string out = file.bom;
+    std::string out(ByteOrderMarkBytes(file.mark));
     for (const Line& line : file.lines) {
         out += line.raw;
         out += line.eol;
@@ -131,24 +121,10 @@ std::string NewLineBreak(const ProfileText& file) {
             return line.eol;
         }
     }
-    return Encode(file.encoding, "\r\n");
+    return Encode(file.mark, "\r\n");
 }
 
 // ---- parsing ------------------------------------------------------------------
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 struct Parsed {
     enum Kind { kBlank, kComment, kSection, kEntry } kind = kBlank;
@@ -158,7 +134,7 @@ struct Parsed {
 
 Parsed Parse(std::string_view text) {
     Parsed parsed;
-    text = Trim(text);
+    text = TrimBlanksAndFeeds(text);
     if (text.empty()) {
         return parsed;
     }
@@ -170,7 +146,7 @@ Parsed Parse(std::string_view text) {
         const std::size_t close = text.rfind(']');
         if (close != std::string_view::npos) {
             parsed.kind = Parsed::kSection;
-            parsed.name = Trim(text.substr(1, close - 1));
+            parsed.name = TrimBlanksAndFeeds(text.substr(1, close - 1));
             return parsed;
         }
     }
@@ -180,8 +156,8 @@ Parsed Parse(std::string_view text) {
     if (eq == std::string_view::npos) {
         parsed.name = text;
     } else {
-        parsed.name = Trim(text.substr(0, eq));
-        parsed.value = Trim(text.substr(eq + 1));
+        parsed.name = TrimBlanksAndFeeds(text.substr(0, eq));
+        parsed.value = TrimBlanksAndFeeds(text.substr(eq + 1));
     }
     return parsed;
 }
@@ -226,69 +202,6 @@ std::string_view StripQuotes(std::string_view value) {
 }
 
 // ---- file access --------------------------------------------------------------
-
-std::optional<std::string> ReadWholeFile(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) {
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-// Writable for us and not marked read-only: a file without any write
-// permission bit counts as read-only even for the superuser, as the read-only
-// attribute does on Windows.
-bool IsWritable(const fs::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return ::fsync(fd) == 0;
-}
-
-// Writes a sibling file and renames it over `target`, so that the file is
-// either the old one or the new one, never a mix.
-bool ReplaceViaSibling(const fs::path& target, std::string_view bytes, mode_t mode) {
-    static std::atomic<unsigned> counter{0};
-    const fs::path temp =
-        target.parent_path() / ("." + target.filename().string() + ".tmp-" +
-                                std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes);
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-    }
-    return ok;
-}
 
 // For a writable file in a folder where no new file can be made.
 bool RewriteInPlace(const fs::path& target, std::string_view bytes) {
@@ -346,8 +259,8 @@ bool HasLineBreakOrNul(std::string_view text) {
 std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
                               std::string_view key, std::string_view defaultValue) {
     const std::string fallback = CutToCharacters(defaultValue, kProfileValueMaxChars);
-    section = Trim(section);
-    key = Trim(key);
+    section = TrimBlanksAndFeeds(section);
+    key = TrimBlanksAndFeeds(key);
     if (key.empty()) {
         return fallback;
     }
@@ -369,21 +282,18 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value) {
-    section = Trim(section);
-    key = Trim(key);
+    section = TrimBlanksAndFeeds(section);
+    key = TrimBlanksAndFeeds(key);
     // Names and value must stay one line each and read back as themselves.
     if (file.empty() || section.empty() || key.empty() || HasLineBreakOrNul(section) ||
         HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
         key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';') {
         return false;
     }
-    std::error_code ec;
-    if (fs::exists(file, ec) && !fs::is_regular_file(file, ec)) {
-        return false;
-    }
-    const std::optional<std::string> before = ReadWholeFile(file);
-    if (!before && fs::exists(file, ec)) {
-        return false;  // unreadable: rewriting it would lose its other contents
+    std::error_code error;
+    const std::optional<std::string> before = ReadWholeFile(file, error);
+    if (!before && error != std::errc::no_such_file_or_directory) {
+        return false;  // unreadable or no file: rewriting it would lose what it holds
     }
     ProfileText text = before ? Split(*before) : ProfileText{};
     const std::string lineBreak = NewLineBreak(text);
@@ -391,7 +301,7 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
     auto makeLine = [&](const std::string& utf8) {
         Line line;
         line.text = utf8;
-        line.raw = Encode(text.encoding, utf8);
+        line.raw = Encode(text.mark, utf8);
         line.eol = lineBreak;
         return line;
     };
@@ -428,8 +338,16 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
     return StoreFile(file, before, Join(text));
 }
 
-bool FlushProfileCache(const std::filesystem::path&) {
-    return true;
+ProfileFile::ProfileFile(std::filesystem::path file) : file_(std::move(file)) {}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+    return ReadProfileString(file_, section, key, defaultValue);
+}
+
+bool ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) const {
+    return WriteProfileString(file_, section, key, value);
 }
 
 }  // namespace telvora::platform

@@ -1,7 +1,7 @@
 // Profile strings: one value of an INI file read or written per call, the way
 // the Windows profile functions do it (GetPrivateProfileString,
-// WritePrivateProfileString). Nothing is cached and nothing stays open between
-// calls: every call reads the file afresh.
+// WritePrivateProfileString). Here nothing is cached and nothing stays open
+// between calls: every call reads the file afresh.
 //
 // The file format:
 // - "[name]" lines open sections; "key=value" lines are entries; lines whose
@@ -44,9 +44,31 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value);
 
-// Flushes the profile cache for `file`. Nothing is cached here, so it only
-// reports success; callers keep the call so that a caching implementation can
-// stand in.
-bool FlushProfileCache(const std::filesystem::path& file);
+// A profile file in use for a while (one restore or one save of the window
+// settings): it holds nothing but the path, and reads and writes through the
+// functions above. Where the platform caches profile files (Windows), its
+// release flushes that cache for the file (WritePrivateProfileStringW with
+// section, key and value all absent); nothing is cached here, so it has
+// nothing to do when it goes.
+class ProfileFile {
+  public:
+    explicit ProfileFile(std::filesystem::path file);
+#ifdef _WIN32
+    ~ProfileFile();
+#endif
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
+    const std::filesystem::path& file() const {
+        return file_;
+    }
+
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;
+
+  private:
+    std::filesystem::path file_;
+};
 
 }  // namespace telvora::platform

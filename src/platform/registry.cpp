@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include "platform/files.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
 
@@ -8,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -31,47 +31,38 @@ void AppendUtf16Le(std::vector<std::uint8_t>& out, std::string_view utf8) {
     out.insert(out.end(), wide.begin(), wide.end());
 }
 
-enum class Encoding { Utf8, Utf8Bom, Utf16Le };
-
+// The file as UTF-8 text, and how to write what is added to it: regedit writes UTF-16LE with
+// its mark, other tools and users UTF-8.
 struct FileText {
-    Encoding encoding = Encoding::Utf8;
-    std::string text;  // UTF-8, without byte-order mark
+    bool utf16 = false;  // UTF-16LE, else UTF-8
+    std::string text;    // UTF-8, without byte-order mark
 };
 
-FileText DecodeFile(const std::string& bytes) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        return {Encoding::Utf16Le,
-                Utf16ToUtf8(std::string_view(bytes).substr(2), ByteOrder::kLittleEndian)};
-    }
-    if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        return {Encoding::Utf8Bom, bytes.substr(3)};
+// nullopt for a file in an encoding that no registry file has (UTF-16 big-endian).
+std::optional<FileText> DecodeFile(std::string_view bytes) {
+    switch (DetectByteOrderMark(bytes)) {
+        case ByteOrderMark::kUtf16Le:
+            return FileText{true, Utf16ToUtf8(bytes.substr(2), ByteOrder::kLittleEndian)};
+        case ByteOrderMark::kUtf8:
+            return FileText{false, std::string(bytes.substr(3))};
+        case ByteOrderMark::kUtf16Be:
+            return std::nullopt;
+        case ByteOrderMark::kNone:
+            break;
     }
     // UTF-16LE that lost its mark: an ASCII character followed by a zero byte.
-    if (bytes.size() >= 2 && data[0] != 0 && data[0] < 0x80 && data[1] == 0) {
-        return {Encoding::Utf16Le, Utf16ToUtf8(bytes, ByteOrder::kLittleEndian)};
+    if (bytes.size() >= 2 && bytes[0] != 0 && static_cast<unsigned char>(bytes[0]) < 0x80 &&
+        bytes[1] == 0) {
+        return FileText{true, Utf16ToUtf8(bytes, ByteOrder::kLittleEndian)};
     }
-    return {Encoding::Utf8, bytes};
+    return FileText{false, std::string(bytes)};
 }
 
-std::string Encode(const std::string& utf8, Encoding encoding) {
-    return encoding == Encoding::Utf16Le ? Utf8ToUtf16(utf8, ByteOrder::kLittleEndian) : utf8;
+std::string Encode(const std::string& utf8, bool utf16) {
+    return utf16 ? Utf8ToUtf16(utf8, ByteOrder::kLittleEndian) : utf8;
 }
 
 // ---- the .reg text ----
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string_view TrimLeft(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
-}
 
 std::vector<std::string_view> PhysicalLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -82,8 +73,8 @@ std::vector<std::string_view> PhysicalLines(std::string_view text) {
             end = text.size();
         }
         std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
+        while (line.ends_with('\r')) {
+            line.remove_suffix(1);  // CR LF, and the CR CR LF of a file converted twice
         }
         lines.push_back(line);
         start = end + 1;
@@ -91,9 +82,18 @@ std::vector<std::string_view> PhysicalLines(std::string_view text) {
     return lines;
 }
 
+bool OnlyBlankLines(std::string_view text) {
+    for (std::string_view line : PhysicalLines(text)) {
+        if (!TrimBlanks(line).empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // True when a value line goes on in the next line: it ends with "\" outside quotes.
 bool Continues(std::string_view line) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (quoted && line[i] == '\\') {
@@ -142,14 +142,14 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view text, std::size_t m
 
 std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text) {
     std::vector<std::uint8_t> bytes;
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty()) {
         return bytes;
     }
     std::size_t start = 0;
     while (true) {
         const auto comma = text.find(',', start);
-        const auto item = Trim(text.substr(
+        const auto item = TrimBlanks(text.substr(
             start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         const auto value = ParseHexNumber(item, 2);
         if (!value) {
@@ -170,7 +170,7 @@ RegValue ParseData(std::string_view data, bool regedit4) {
         value.type = RegType::Sz;
         std::size_t pos = 0;
         const auto text = ReadQuoted(data, pos);
-        if (!text || !Trim(data.substr(pos)).empty()) {
+        if (!text || !TrimBlanks(data.substr(pos)).empty()) {
             value.readable = false;
             return value;
         }
@@ -181,7 +181,7 @@ RegValue ParseData(std::string_view data, bool regedit4) {
     }
     if (StartsWithNoCase(data, "dword:")) {
         value.type = RegType::Dword;
-        const auto number = ParseHexNumber(Trim(data.substr(6)), 8);
+        const auto number = ParseHexNumber(TrimBlanks(data.substr(6)), 8);
         if (!number) {
             value.readable = false;
             return value;
@@ -236,7 +236,7 @@ struct Hive {
 
 // The folded path below HKEY_CURRENT_USER of a section name, or nullopt for other hives.
 std::optional<std::string> KeyPath(std::string_view name) {
-    name = Trim(name);
+    name = TrimBlanks(name);
     while (name.ends_with('\\')) {
         name.remove_suffix(1);
     }
@@ -271,13 +271,13 @@ void SetValue(Values& values, std::string name, std::optional<RegValue> value) {
 std::optional<Hive> ParseHive(std::string_view text) {
     const auto lines = PhysicalLines(text);
     std::size_t i = 0;
-    while (i < lines.size() && Trim(lines[i]).empty()) {
+    while (i < lines.size() && TrimBlanks(lines[i]).empty()) {
         ++i;
     }
     if (i == lines.size()) {
         return Hive{};  // an empty file holds no keys
     }
-    const auto header = Trim(lines[i]);
+    const auto header = TrimBlanks(lines[i]);
     if (header != kHeader5 && header != kHeader4) {
         return std::nullopt;
     }
@@ -286,15 +286,15 @@ std::optional<Hive> ParseHive(std::string_view text) {
     Hive hive;
     Values* current = nullptr;
     for (++i; i < lines.size(); ++i) {
-        std::string line(TrimLeft(lines[i]));
+        std::string line(TrimBlanks(lines[i]));
         if (line.starts_with('"') || line.starts_with('@')) {
             while (Continues(line) && i + 1 < lines.size()) {
-                line = std::string(Trim(line));
+                line = std::string(TrimBlanks(line));
                 line.pop_back();
-                line += TrimLeft(lines[++i]);
+                line += TrimBlanks(lines[++i]);
             }
         }
-        const std::string_view view = Trim(line);
+        const std::string_view view = TrimBlanks(line);
         if (view.empty() || view.starts_with(';')) {
             continue;
         }
@@ -334,11 +334,11 @@ std::optional<Hive> ParseHive(std::string_view text) {
         } else {
             continue;
         }
-        const auto rest = TrimLeft(view.substr(pos));
+        const auto rest = TrimBlanks(view.substr(pos));
         if (!rest.starts_with('=')) {
             continue;
         }
-        const auto data = Trim(rest.substr(1));
+        const auto data = TrimBlanks(rest.substr(1));
         if (data == "-") {
             SetValue(*current, AsciiLower(name), std::nullopt);
         } else {
@@ -363,48 +363,6 @@ std::optional<Values> FindKey(const Hive& hive, const std::string& path) {
 }
 
 // ---- file access ----
-
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult ReadWholeFile(const fs::path& file, std::string& bytes) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    }
-    bytes.clear();
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Ok;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return ::fsync(fd) == 0 || errno == EINVAL;
-}
 
 // Appends to the file; on any failure it is cut back to its old length, so nothing is half
 // written.
@@ -484,7 +442,7 @@ fs::path CurrentUserRegistry::DefaultFile() {
 }
 
 std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subkey) {
-    std::string_view name = Trim(subkey);
+    std::string_view name = TrimBlanks(subkey);
     while (name.ends_with('\\')) {
         name.remove_suffix(1);
     }
@@ -495,25 +453,24 @@ std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subke
     const std::string section =
         "[" + std::string(kRoot) + (name.empty() ? "" : "\\") + std::string(name) + "]";
 
-    std::string bytes;
-    switch (ReadWholeFile(file_, bytes)) {
-        case ReadResult::Failed:
+    std::error_code error;
+    const std::optional<std::string> bytes = ReadWholeFile(file_, error);
+    if (!bytes && error == std::errc::no_such_file_or_directory) {
+        // New files are UTF-8 with CR LF: readable here and importable on Windows.
+        if (!CreateFile(file_, std::string(kHeader5) + "\r\n\r\n" + section + "\r\n\r\n")) {
             return std::nullopt;
-        case ReadResult::Missing:
-            // New files are UTF-8 with CR LF: readable here and importable on Windows.
-            if (!CreateFile(file_, std::string(kHeader5) + "\r\n\r\n" + section + "\r\n\r\n")) {
-                return std::nullopt;
-            }
-            return RegistryKey{};
-        case ReadResult::Ok:
-            break;
+        }
+        return RegistryKey{};
+    }
+    if (!bytes) {
+        return std::nullopt;
     }
 
-    const FileText decoded = DecodeFile(bytes);
-    if (decoded.encoding == Encoding::Utf16Le && bytes.size() % 2 != 0) {
-        return std::nullopt;  // a torn UTF-16 file: appending would garble it further
+    const std::optional<FileText> decoded = DecodeFile(*bytes);
+    if (!decoded || (decoded->utf16 && bytes->size() % 2 != 0)) {
+        return std::nullopt;  // a torn UTF-16 file too: appending would garble it further
     }
-    const auto hive = ParseHive(decoded.text);
+    const auto hive = ParseHive(decoded->text);
     if (!hive) {
         return std::nullopt;
     }
@@ -524,12 +481,12 @@ std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subke
     }
 
     // Append the section in the file's own encoding and line breaks.
-    const std::string& text = decoded.text;
+    const std::string& text = decoded->text;
     const std::string nl =
         text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos ? "\r\n"
                                                                                        : "\n";
     std::string addition;
-    if (Trim(text).empty()) {
+    if (OnlyBlankLines(text)) {
         addition = std::string(kHeader5) + nl + nl;
         if (!text.empty() && !text.ends_with('\n')) {
             addition = nl + addition;
@@ -539,12 +496,12 @@ std::optional<RegistryKey> CurrentUserRegistry::CreateKey(std::string_view subke
             addition += nl;
         }
         const auto lines = PhysicalLines(text);
-        if (!Trim(lines.back()).empty() || !text.ends_with('\n')) {
+        if (!TrimBlanks(lines.back()).empty() || !text.ends_with('\n')) {
             addition += nl;  // a blank line between sections, as regedit writes
         }
     }
     addition += section + nl + nl;
-    if (!AppendToFile(file_, Encode(addition, decoded.encoding))) {
+    if (!AppendToFile(file_, Encode(addition, decoded->utf16))) {
         return std::nullopt;
     }
     return RegistryKey{};

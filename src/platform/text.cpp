@@ -13,6 +13,14 @@ bool SameLetter(char a, char b) {
     return FoldLetter(a) == FoldLetter(b);
 }
 
+std::string_view TrimAnyOf(std::string_view text, std::string_view set) {
+    const std::size_t first = text.find_first_not_of(set);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(set) - first + 1);
+}
+
 }  // namespace
 
 std::string TrimControls(std::string_view text) {
@@ -27,11 +35,11 @@ std::string TrimControls(std::string_view text) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return TrimAnyOf(text, " \t");
+}
+
+std::string_view TrimBlanksAndFeeds(std::string_view text) {
+    return TrimAnyOf(text, " \t\f\v");
 }
 
 void AppendQuoteDoubled(std::string& out, std::string_view text, char quote) {

@@ -15,6 +15,10 @@ std::string TrimControls(std::string_view text);
 // lines, words of a position text, header values of HTTP.
 std::string_view TrimBlanks(std::string_view text);
 
+// Without leading and trailing blanks, tabs, form feeds and vertical tabs (" \t\f\v": the
+// white space of isspace but the line breaks), as the profile reader trims names and values.
+std::string_view TrimBlanksAndFeeds(std::string_view text);
+
 // `text` with every `quote` in it doubled, appended to `out`: the body of a quoted SQL literal
 // ('Field''s'), a quoted identifier ("a""b") or a quoted connection-string value.
 void AppendQuoteDoubled(std::string& out, std::string_view text, char quote);

@@ -151,6 +151,30 @@ std::string Utf8ToUtf16(std::string_view utf8, ByteOrder order) {
     return out;
 }
 
+ByteOrderMark DetectByteOrderMark(std::string_view bytes) {
+    for (const ByteOrderMark mark :
+         {ByteOrderMark::kUtf8, ByteOrderMark::kUtf16Le, ByteOrderMark::kUtf16Be}) {
+        if (bytes.starts_with(ByteOrderMarkBytes(mark))) {
+            return mark;
+        }
+    }
+    return ByteOrderMark::kNone;
+}
+
+std::string_view ByteOrderMarkBytes(ByteOrderMark mark) {
+    switch (mark) {
+        case ByteOrderMark::kUtf8:
+            return "\xEF\xBB\xBF";
+        case ByteOrderMark::kUtf16Le:
+            return "\xFF\xFE";
+        case ByteOrderMark::kUtf16Be:
+            return "\xFE\xFF";
+        case ByteOrderMark::kNone:
+            break;
+    }
+    return {};
+}
+
 std::string CutToCharacters(std::string_view utf8, std::size_t count) {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {

@@ -50,6 +50,15 @@ std::string Utf16ToUtf8(std::string_view bytes, ByteOrder order);
 // and each byte of invalid UTF-8 becomes U+FFFD.
 std::string Utf8ToUtf16(std::string_view utf8, ByteOrder order);
 
+// The byte-order mark that a text file may begin with, telling its encoding.
+enum class ByteOrderMark { kNone, kUtf8, kUtf16Le, kUtf16Be };
+
+// The mark that `bytes` begin with; kNone when they begin with none.
+ByteOrderMark DetectByteOrderMark(std::string_view bytes);
+
+// The bytes of a mark: EF BB BF, FF FE, FE FF, or none for kNone.
+std::string_view ByteOrderMarkBytes(ByteOrderMark mark);
+
 // The first `count` characters of UTF-8 text, counted by the bytes that are not continuation
 // bytes (10xxxxxx), so a character is never cut in two.
 std::string CutToCharacters(std::string_view utf8, std::size_t count);

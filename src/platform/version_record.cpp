@@ -1,8 +1,9 @@
 #include "platform/version_record.h"
 
+#include "platform/text.h"
+
 #include <elf.h>
 
-#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -13,28 +14,6 @@ namespace {
 
 constexpr std::string_view kMagic = "TelvoraVersionRecord/1";
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return out;
-}
-
-std::string Escape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string Unescape(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -44,16 +23,6 @@ std::string Unescape(std::string_view text) {
         } else {
             out += text[i];
         }
-    }
-    return out;
-}
-
-std::string Hex4(std::uint16_t value) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out(4, '0');
-    for (int i = 3; i >= 0; --i) {
-        out[static_cast<size_t>(i)] = digits[value & 0xF];
-        value = static_cast<std::uint16_t>(value >> 4);
     }
     return out;
 }
@@ -75,13 +44,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseFourNumbers(std::str
     std::uint32_t parts[4] = {0, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
         size_t comma = text.find(',');
-        std::string_view word = text.substr(0, comma);
-        while (!word.empty() && word.front() == ' ') {
-            word.remove_prefix(1);
-        }
-        while (!word.empty() && word.back() == ' ') {
-            word.remove_suffix(1);
-        }
+        const std::string_view word = TrimBlanks(text.substr(0, comma));
         auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), parts[i]);
         if (word.empty() || ec != std::errc() || end != word.data() + word.size() ||
             parts[i] > 0xFFFF) {
@@ -95,11 +58,6 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseFourNumbers(std::str
         }
     }
     return std::make_pair((parts[0] << 16) | parts[1], (parts[2] << 16) | parts[3]);
-}
-
-std::string FourNumbers(std::uint32_t ms, std::uint32_t ls) {
-    return std::to_string(ms >> 16) + "," + std::to_string(ms & 0xFFFF) + "," +
-           std::to_string(ls >> 16) + "," + std::to_string(ls & 0xFFFF);
 }
 
 // The bytes of one named section of an ELF file of the host's byte order.
@@ -153,37 +111,17 @@ std::optional<std::string> ReadSection(std::ifstream& in, std::string_view wante
 
 std::optional<std::string> VersionRecord::QueryString(std::string_view table,
                                                       std::string_view name) const {
-    const std::string wanted_table = Lower(table);
-    const std::string wanted_name = Lower(name);
     for (const auto& [key, values] : stringTables) {
-        if (Lower(key) != wanted_table) {
+        if (!EqualsNoCase(key, table)) {
             continue;
         }
         for (const auto& [value_name, value] : values) {
-            if (Lower(value_name) == wanted_name) {
+            if (EqualsNoCase(value_name, name)) {
                 return value;
             }
         }
     }
     return std::nullopt;
-}
-
-std::string SerializeVersionRecord(const VersionRecord& record) {
-    std::string out(kMagic);
-    out += '\n';
-    out +=
-        "FileVersion=" + FourNumbers(record.fixed.fileVersionMS, record.fixed.fileVersionLS) + "\n";
-    out += "ProductVersion=" +
-           FourNumbers(record.fixed.productVersionMS, record.fixed.productVersionLS) + "\n";
-    for (const VersionTranslation& t : record.translations) {
-        out += "Translation=" + Hex4(t.language) + "," + Hex4(t.codePage) + "\n";
-    }
-    for (const auto& [table, values] : record.stringTables) {
-        for (const auto& [name, value] : values) {
-            out += "String." + table + "." + name + "=" + Escape(value) + "\n";
-        }
-    }
-    return out;
 }
 
 std::optional<VersionRecord> ParseVersionRecord(std::string_view text) {

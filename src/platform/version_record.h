@@ -52,8 +52,7 @@ struct VersionRecord {
 // The section that holds the record inside an executable.
 inline constexpr const char* kVersionSectionName = ".telvora.version";
 
-// The record as text, and back. Parse gives nullopt for a text that is not a record.
-std::string SerializeVersionRecord(const VersionRecord& record);
+// The record from its text; nullopt for a text that is not a record.
 std::optional<VersionRecord> ParseVersionRecord(std::string_view text);
 
 // Reads the record of an executable file (GetFileVersionInfo). nullopt when the file cannot

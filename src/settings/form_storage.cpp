@@ -13,18 +13,16 @@ namespace telvora::settings {
 
 using platform::WindowPlacement;
 
-// The settings file for the length of one restore or save: only its path is
-// held, and the profile cache is flushed when it goes.
+// The settings file for the length of one restore or save: the platform's
+// profile object (whose release flushes the platform's profile cache) and the
+// section.
 class IniProfile {
   public:
     IniProfile(std::string fileName, std::string section)
-        : fileName_(std::move(fileName)), section_(std::move(section)) {}
-    ~IniProfile() { platform::FlushProfileCache(fileName_); }
-    IniProfile(const IniProfile&) = delete;
-    IniProfile& operator=(const IniProfile&) = delete;
+        : fileName_(std::move(fileName)), profile_(fileName_), section_(std::move(section)) {}
 
     std::string ReadString(const std::string& key, const std::string& fallback) const {
-        return platform::ReadProfileString(fileName_, section_, key, fallback);
+        return profile_.ReadString(section_, key, fallback);
     }
 
     std::int32_t ReadInteger(const std::string& key, std::int32_t fallback) const {
@@ -32,7 +30,7 @@ class IniProfile {
     }
 
     void WriteString(const std::string& key, const std::string& value) const {
-        if (!platform::WriteProfileString(fileName_, section_, key, value)) {
+        if (!profile_.WriteString(section_, key, value)) {
             std::error_code ec;
             const std::filesystem::path full = std::filesystem::absolute(fileName_, ec);
             throw Error(Format("Unable to write to %s", (ec ? fileName_ : full.string()).c_str()));
@@ -41,6 +39,7 @@ class IniProfile {
 
   private:
     std::string fileName_;
+    platform::ProfileFile profile_;
     std::string section_;
 };
 
@@ -51,14 +50,6 @@ constexpr const char* kKnownProperties[] = {"Text"};
 // The single border of a fixed-size window (SM_CXBORDER, SM_CYBORDER).
 constexpr int kBorderWidth = 1;
 constexpr int kBorderHeight = 1;
-
-std::string Trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // Window arithmetic wraps on 32 bits, as the platform's does; a sum that
 // overflows then fails the "right greater than left" check.
@@ -86,8 +77,9 @@ void FormStorage::Loaded() {
         if (dot == std::string::npos) {
             continue;
         }
-        const std::string component = Trim(entry.substr(0, dot));
-        const std::string property = Trim(entry.substr(dot + 1));
+        const std::string_view name(entry);
+        const std::string component(platform::TrimBlanks(name.substr(0, dot)));
+        const std::string property(platform::TrimBlanks(name.substr(dot + 1)));
         if (component.empty() || property.empty()) {
             continue;
         }
@@ -177,7 +169,7 @@ void FormStorage::RestoreStoredProps(const IniProfile& ini) {
         try {
             const std::string key = prop.component + "_" + prop.property;
             const std::string text = ini.ReadString(key, window_.ComponentText(prop.component));
-            window_.SetComponentText(prop.component, TrimControls(text));
+            window_.SetComponentText(prop.component, platform::TrimControls(text));
         } catch (...) {
             // A value that cannot be brought back is left as it is, silently.
         }
@@ -222,7 +214,7 @@ void FormStorage::SaveFormPlacement() {
 
     for (const StoredProp& prop : resolved_) {
         ini.WriteString(prop.component + "_" + prop.property,
-                        QuoteValue(TrimControls(window_.ComponentText(prop.component))));
+                        QuoteValue(platform::TrimControls(window_.ComponentText(prop.component))));
     }
     saved_ = true;
 }

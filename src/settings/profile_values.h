@@ -1,6 +1,5 @@
-// How the settings file spells its values: integers, position texts, the
-// callsign's trimming and the quoting that protects a value from the profile
-// reader's quote removal.
+// How the settings file spells its values: integers, position texts and the
+// quoting that protects a value from the profile reader's quote removal.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +7,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/text.h"
 
 namespace telvora::settings {
 
@@ -32,8 +29,6 @@ std::int32_t WordOr(std::string_view text, std::size_t index, std::int32_t fallb
 
 // "%d,%d,%d,%d".
 std::string FormatPosition(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
-
-using platform::TrimControls;
 
 // A non-empty value that begins and ends with a double quote, or begins and
 // ends with a single quote, gets one more double quote on each side, so that

@@ -7,6 +7,7 @@
 #include "app/version_text.h"
 #include "platform/version_record.h"
 #include "temp_dir.h"
+#include "version_record_text.h"
 
 namespace telvora::app {
 namespace {
@@ -75,7 +76,7 @@ TEST(VersionRecordTest, TextRoundTrip) {
                0x00010000, 0x00020002);
     record.fixed.productVersionMS = 0x00030004;
     record.fixed.productVersionLS = 0x00050006;
-    const auto back = platform::ParseVersionRecord(platform::SerializeVersionRecord(record));
+    const auto back = platform::ParseVersionRecord(test::SerializeVersionRecord(record));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->translations.size(), 2u);
     EXPECT_EQ(back->translations[1].language, 0x0419);

@@ -191,7 +191,8 @@ TEST(RegistryValueTest, Regedit4FilesWidenTheirEightBitStrings) {
 }
 
 TEST(RegistryValueTest, LineBreaksOfEitherKindAndSectionsMerged) {
-    for (const char* nl : {"\r\n", "\n"}) {
+    // CR CR LF: a CR LF file whose line ends were converted once more.
+    for (const char* nl : {"\r\n", "\n", "\r\r\n"}) {
         test::TempDir dir;
         const fs::path file = dir / "r.reg";
         std::string text = std::string("Windows Registry Editor Version 5.00") + nl + nl +

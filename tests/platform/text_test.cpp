@@ -75,6 +75,25 @@ TEST(TextRules, TrimBlanksDropsOnlyBlanksAndTabs) {
     }
 }
 
+struct TextCase {
+    std::string in;
+    std::string out;
+};
+
+class TrimControlsTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(TrimControlsTest, DropsCodesUpTo32AtBothEnds) {
+    EXPECT_EQ(TrimControls(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrimControlsTest,
+                         ::testing::Values(TextCase{"  R1ABC  ", "R1ABC"},
+                                           TextCase{"\t\r\nR1ABC\x1F", "R1ABC"},
+                                           TextCase{std::string("\0R1\0", 4), "R1"},
+                                           TextCase{"R1 ABC", "R1 ABC"}, TextCase{"   ", ""},
+                                           TextCase{"", ""}, TextCase{"\xD0\x96 ", "\xD0\x96"},
+                                           TextCase{"!R1!", "!R1!"}));
+
 TEST(TextRules, QuoteDoubling) {
     EXPECT_EQ(QuoteDoubled("Field's", '\''), "'Field''s'");
     EXPECT_EQ(QuoteDoubled("a\"b", '"'), "\"a\"\"b\"");

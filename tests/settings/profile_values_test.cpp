@@ -86,20 +86,6 @@ struct TextCase {
     std::string out;
 };
 
-class TrimControlsTest : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(TrimControlsTest, DropsCodesUpTo32AtBothEnds) {
-    EXPECT_EQ(TrimControls(GetParam().in), GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, TrimControlsTest,
-                         ::testing::Values(TextCase{"  R1ABC  ", "R1ABC"},
-                                           TextCase{"\t\r\nR1ABC\x1F", "R1ABC"},
-                                           TextCase{std::string("\0R1\0", 4), "R1"},
-                                           TextCase{"R1 ABC", "R1 ABC"}, TextCase{"   ", ""},
-                                           TextCase{"", ""}, TextCase{"\xD0\x96 ", "\xD0\x96"},
-                                           TextCase{"!R1!", "!R1!"}));
-
 class QuoteValueTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(QuoteValueTest, WrapsValuesTheReaderWouldUnquote) {

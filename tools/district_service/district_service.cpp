@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "platform/files.h"
 
 namespace telvora::district_service {
 namespace {
@@ -42,16 +42,6 @@ std::string EscapeQueryValue(const std::string& text) {
         }
     }
     return out;
-}
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // Headers that cpp-httplib adds to a request on its own; they were never on the wire.
@@ -121,7 +111,7 @@ struct DistrictService::Impl {
             }
         }
         if (!options.root.empty()) {
-            if (auto content = ReadWholeFile(options.root / ListFileName(callsign))) {
+            if (auto content = platform::ReadWholeFile(options.root / ListFileName(callsign))) {
                 return *content;
             }
         }
