@@ -365,8 +365,11 @@ std::optional<Values> FindKey(const Hive& hive, const std::string& path) {
 // ---- file access ----
 
 // Appends to the file; on any failure it is cut back to its old length, so nothing is half
-// written.
+// written. A read-only file is refused, by root too.
 bool AppendToFile(const fs::path& file, const std::string& bytes) {
+    if (!IsWritable(file)) {
+        return false;
+    }
     const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -383,7 +386,21 @@ bool AppendToFile(const fs::path& file, const std::string& bytes) {
     return ::close(fd) == 0 && ok;
 }
 
+// A new file can be made where the nearest folder that exists is writable (read-only folders
+// refuse root as well).
+bool CanCreate(const fs::path& file) {
+    std::error_code ec;
+    fs::path folder = fs::absolute(file, ec).parent_path();
+    while (!ec && !fs::exists(folder, ec) && folder.has_relative_path()) {
+        folder = folder.parent_path();
+    }
+    return !ec && IsWritable(folder);
+}
+
 bool CreateFile(const fs::path& file, const std::string& bytes) {
+    if (!CanCreate(file)) {
+        return false;
+    }
     std::error_code ec;
     if (file.has_parent_path()) {
         fs::create_directories(file.parent_path(), ec);
