@@ -1,18 +1,57 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Telvora needs to build, test and run, when any is missing.
+# Installs the Debian packages and locales Telvora needs, when any is missing.
+#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz (default: all of them)
+# As root it installs them itself, otherwise through sudo. Without either it says what to run
+# as root and fails.
 set -euo pipefail
 
-packages=(
+# ---- what each group needs ----
+# build: compile Telvora, its tools and its tests (Qt, libcurl, SQLite, cpp-httplib, OpenSSL).
+build_packages=(
   build-essential cmake pkg-config git
   qt6-base-dev libgl-dev
-  libcurl4-openssl-dev libsqlite3-dev sqlite3 libssl-dev openssl ca-certificates
+  libcurl4-openssl-dev libsqlite3-dev libssl-dev openssl ca-certificates
   libcpp-httplib-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick xdg-utils
+  libgtest-dev libgmock-dev googletest
+)
+# test: run the tests as CI does: the format check, the sqlite3 shell for looking into test
+# databases, and the locales the tests run under (users live in them).
+test_packages=(
+  clang-format sqlite3 locales
+)
+test_locales=(ru_RU.UTF-8 de_DE.UTF-8)
+# gui: the window on a real X server with a window manager (tests, screenshots), the fonts
+# that stand in for the described ones, the desktop's "open".
+gui_packages=(
+  xvfb xauth x11-utils openbox xdotool imagemagick xdg-utils
   fonts-dejavu-core fonts-liberation
 )
+# fuzz: the libFuzzer targets (clang with its sanitizer runtime).
+fuzz_packages=(
+  clang libclang-rt-14-dev
+)
 
+# ---- choosing ----
+groups=("$@")
+if [ ${#groups[@]} -eq 0 ]; then
+  groups=(build test gui fuzz)
+fi
+packages=()
+locales=()
+for group in "${groups[@]}"; do
+  case "$group" in
+    build) packages+=("${build_packages[@]}") ;;
+    test) packages+=("${test_packages[@]}") locales+=("${test_locales[@]}") ;;
+    gui) packages+=("${gui_packages[@]}") ;;
+    fuzz) packages+=("${fuzz_packages[@]}") ;;
+    *)
+      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
+
+# ---- what is missing ----
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -20,14 +59,67 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# `locale -a` spells ru_RU.UTF-8 as ru_RU.utf8.
+have_locale() {
+  locale -a 2>/dev/null | grep -qix "${1%%.*}.utf8"
+}
+missing_locales=()
+for l in "${locales[@]}"; do
+  if ! have_locale "$l"; then
+    missing_locales+=("$l")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  sudo_cmd=(sudo)
+# ---- the commands, run as root ----
+apt_line="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ${missing[*]}"
+# Debian generates the locales listed in /etc/locale.gen; listing them there keeps them when
+# locale-gen runs again later.
+locale_line=""
+# shellcheck disable=SC2016  # $l belongs to the command, expanded where it runs
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  locale_line="for l in ${missing_locales[*]}; do"
+  locale_line+=' sed -i -E "s/^# *($l UTF-8)$/\1/" /etc/locale.gen;'
+  locale_line+=' grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >>/etc/locale.gen;'
+  locale_line+=' done && locale-gen'
 fi
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+commands=()
+if [ ${#missing[@]} -gt 0 ]; then
+  commands+=("$apt_line")
+fi
+if [ -n "$locale_line" ]; then
+  commands+=("$locale_line")
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=(bash -c)
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo bash -c)
+else
+  {
+    if [ ${#missing[@]} -gt 0 ]; then
+      echo "install-deps.sh: missing packages: ${missing[*]}"
+    fi
+    if [ ${#missing_locales[@]} -gt 0 ]; then
+      echo "install-deps.sh: missing locales: ${missing_locales[*]}"
+    fi
+    echo "There is no sudo here. Run this as root (e.g. after 'su -'), then run the script again:"
+    for c in "${commands[@]}"; do
+      echo "  $c"
+    done
+  } >&2
+  exit 1
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+fi
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  echo "Generating locales: ${missing_locales[*]}"
+fi
+for c in "${commands[@]}"; do
+  "${as_root[@]}" "$c"
+done
