@@ -105,6 +105,13 @@ bool Continues(std::string_view line) {
     return !quoted && line.ends_with('\\');
 }
 
+// Whether a line can go on a continued value: a blank line or a key's header ends the value
+// instead, so that a stray backslash never swallows the key below it.
+bool TakesContinuation(std::string_view next) {
+    next = TrimBlanks(next);
+    return !next.empty() && !next.starts_with('[');
+}
+
 // Reads a quoted text starting at text[pos] == '"'. The format escapes only "\\" and "\""; any
 // other backslash stands for itself. nullopt when the closing quote is missing.
 std::optional<std::string> ReadQuoted(std::string_view text, std::size_t& pos) {
@@ -288,7 +295,7 @@ std::optional<Hive> ParseHive(std::string_view text) {
     for (++i; i < lines.size(); ++i) {
         std::string line(TrimBlanks(lines[i]));
         if (line.starts_with('"') || line.starts_with('@')) {
-            while (Continues(line) && i + 1 < lines.size()) {
+            while (Continues(line) && i + 1 < lines.size() && TakesContinuation(lines[i + 1])) {
                 line = std::string(TrimBlanks(line));
                 line.pop_back();
                 line += TrimBlanks(lines[++i]);

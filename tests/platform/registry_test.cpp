@@ -292,6 +292,47 @@ TEST(RegistryKeyTest, AppendedSectionFitsTheFileEnd) {
     }
 }
 
+// A value line left continued (a backslash at its end, as a pasted or cut-off export may have)
+// takes no blank line and no key's header with it: the key below it is found, and a section
+// appended after it is found on the next start instead of being appended again.
+TEST(RegistryKeyTest, ContinuedValueStopsAtABlankLineOrAKeyHeader) {
+    const std::string other = std::string(kHeader) + "[HKEY_CURRENT_USER\\Other]\r\n";
+    struct Case {
+        const char* what;
+        std::string original;
+        const char* install_path;  // nullptr: the key is appended
+    };
+    const Case cases[] = {
+        {"header right below",
+         other + "\"B\"=hex:01,\\\r\n" + kSection + "\"InstallPath\"=\"x\"\r\n", "x"},
+        {"blank line, then the header",
+         other + "\"B\"=hex:01,\\\r\n\r\n" + kSection + "\"InstallPath\"=\"x\"\r\n", "x"},
+        {"two backslashes at the end", other + "\"X\"=\"1\"\\\\\r\n", nullptr},
+        {"continued last line without a break", other + "\"B\"=hex:01,\\", nullptr},
+    };
+    for (const Case& c : cases) {
+        for (Enc enc : kEncodings) {
+            SCOPED_TRACE(std::string(c.what) + " / " + Name(enc));
+            test::TempDir dir;
+            const fs::path file = dir / "r.reg";
+            const std::string original = EncodeFile(c.original, enc);
+            test::WriteFileBytes(file, original);
+            const auto key = CurrentUserRegistry(file).CreateKey("Software\\Quorvex");
+            EXPECT_TRUE(key);
+            const std::string after = test::ReadFileBytes(file);
+            if (key && c.install_path) {
+                EXPECT_EQ(after, original);
+                const auto value = key->QueryValue("InstallPath");
+                EXPECT_TRUE(value && value->data == Wide(c.install_path));
+                continue;
+            }
+            EXPECT_NE(after, original);
+            EXPECT_TRUE(CurrentUserRegistry(file).CreateKey("Software\\Quorvex"));
+            EXPECT_EQ(test::ReadFileBytes(file), after) << "appended once only";
+        }
+    }
+}
+
 TEST(RegistryKeyTest, MissingFileIsCreatedWithItsFolders) {
     test::TempDir dir;
     const fs::path file = dir.path() / "config" / "telvora" / "HKEY_CURRENT_USER.reg";
