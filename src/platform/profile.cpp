@@ -59,12 +59,15 @@ std::string Encode(ByteOrderMark mark, std::string_view utf8) {
     return EncodeAnsi(utf8);
 }
 
+bool IsUtf16(ByteOrderMark mark) {
+    return mark == ByteOrderMark::kUtf16Le || mark == ByteOrderMark::kUtf16Be;
+}
+
 ProfileText Split(std::string_view bytes) {
     ProfileText file;
     file.mark = DetectByteOrderMark(bytes);
     bytes.remove_prefix(ByteOrderMarkBytes(file.mark).size());
-    const bool utf16 = file.mark == ByteOrderMark::kUtf16Le || file.mark == ByteOrderMark::kUtf16Be;
-    const std::size_t unitSize = utf16 ? 2 : 1;
+    const std::size_t unitSize = IsUtf16(file.mark) ? 2 : 1;
 
     // CR LF, LF and a lone CR all end a line.
     auto codeAt = [&](std::size_t pos) -> unsigned {
@@ -296,6 +299,9 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
         return false;  // unreadable or no file: rewriting it would lose what it holds
     }
     ProfileText text = before ? Split(*before) : ProfileText{};
+    if (before && IsUtf16(text.mark) && before->size() % 2 != 0) {
+        return false;  // a torn UTF-16 file: lines after its stray byte would be out of step
+    }
     const std::string lineBreak = NewLineBreak(text);
 
     auto makeLine = [&](const std::string& utf8) {

@@ -282,6 +282,27 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"line_break_in_section", "S]\r\n[T", "A", "1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A UTF-16 file cut in the middle of a character: lines written after its stray last byte
+// would be read out of step (and, never found again, appended anew at every save), so the
+// write is refused and the file left as it was.
+TEST(WriteProfileString, TornUtf16FileIsRefused) {
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(mark)));
+        TempDir dir;
+        const fs::path file = dir / "Telvora.ini";
+        std::string body = Utf16Le("[S]\r\nA=1\r\n");
+        if (std::string(mark) == "\xFE\xFF") {
+            body = '\0' + body.substr(0, body.size() - 1);  // the same text big-endian
+        }
+        const std::string before = mark + body + "\x5B";
+        WriteFileBytes(file, before);
+        EXPECT_EQ(ReadProfileString(file, "S", "A", "d"), "1");
+        EXPECT_FALSE(WriteProfileString(file, "S", "B", "2"));
+        EXPECT_FALSE(WriteProfileString(file, "T", "B", "2"));
+        EXPECT_EQ(ReadFileBytes(file), before);
+    }
+}
+
 TEST(WriteProfileString, ReadOnlyFileIsRefused) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
