@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a given number of seconds.
-#   scripts/fuzz.sh [SECONDS]            (default 60 per target)
+# Builds the libFuzzer targets with clang (preset fuzz, build-fuzz/) and runs each for a given
+# number of seconds.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     (default 60 s for each of fuzz/*_fuzz.cpp)
+#   e.g. scripts/fuzz.sh 60 registry_fuzz profile_fuzz
 # The seeds in fuzz/corpus/<target>/ are copied to a scratch corpus, so the repository is
 # never written to. Inputs that crash land in <build>/fuzz/artifacts/. Exits non-zero when
 # any target found a crash.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
+shift || true
 build=${TELVORA_FUZZ_BUILD_DIR:-$top/build-fuzz}
 
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DTELVORA_FUZZ=ON -DTELVORA_BUILD_GUI=OFF \
-  -DTELVORA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=()
-for source in "$top"/fuzz/*_fuzz.cpp; do
-  targets+=("$(basename "$source" .cpp)")
-done
+"$top/scripts/install-deps.sh"
+(cd "$top" && cmake --preset fuzz -B "$build" >/dev/null)
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in "$top"/fuzz/*_fuzz.cpp; do
+    targets+=("$(basename "$source" .cpp)")
+  done
+fi
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
 artifacts="$build/fuzz/artifacts"

@@ -28,8 +28,7 @@ fi
 # Everything but the final assignments goes to stderr, so --prepare's output stays clean.
 {
   "$top/scripts/install-deps.sh"
-  cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVORA_BUILD_TESTS=OFF \
-    -DTELVORA_SERVICE_HOST="127.0.0.1:$port" >/dev/null
+  (cd "$top" && cmake --preset demo -B "$build" -DTELVORA_SERVICE_HOST="127.0.0.1:$port" >/dev/null)
   cmake --build "$build" -j "$(nproc)" --target telvora telvora-sample-logger \
     telvora-district-service
 

@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
-# Installs what is missing, configures, builds and runs every test.
-#   scripts/test.sh [ctest arguments...]     e.g. scripts/test.sh -L logdb
+# What CI runs (.ci/run calls it): installs what is missing, checks the formatting of every
+# tracked C++ file, builds everything with warnings as errors (preset ci, build-ci/) and runs
+# every test, then builds the Qt-free parts with the address and undefined-behaviour
+# sanitizers (preset asan, build-asan/) and runs their tests once more.
+#   scripts/test.sh [ctest arguments...]     e.g. scripts/test.sh -R Registry
+# The arguments go to both ctest runs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${TELVORA_BUILD_DIR:-$top/build}
+cd "$top"
+jobs=$(nproc)
 
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j "$(nproc)"
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
+
+echo "== format (clang-format --dry-run --Werror)"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  mapfile -d '' sources < <(git ls-files -z -- '*.cpp' '*.h')
+else
+  mapfile -d '' sources < <(find src tests tools bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0)
+fi
+if ! clang-format --dry-run --Werror "${sources[@]}"; then
+  echo "Formatting differs from .clang-format; fix it with: clang-format -i <files above>" >&2
+  exit 1
+fi
+
+for preset in ci asan; do
+  echo "== $preset: configure, build, test"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" "$@"
+done
