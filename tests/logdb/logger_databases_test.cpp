@@ -131,7 +131,6 @@ TEST_F(LoggerDatabasesTest, InstallFolderHoldingASemicolonStillOpens) {
     EXPECT_EQ(db.ADOConnection1.ConnectionString(),
               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + folder +
                   "db\\logs.mdb\";Persist Security Info=False");
-    EXPECT_EQ(db.ADOConnection1.FilePath(), (odd / "db" / "logs.mdb").string());
     EXPECT_THAT(db.ReadLogNames(), ElementsAre("Main", "Field's", "Contest"));
 }
 
@@ -299,6 +298,51 @@ TEST_F(LoggerDatabasesTest, ContactMatchesDatePrefixAndDistrictInEveryTable) {
     EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-03"));
 }
 
+// Logger files written by other tools hold a date as text with or without its time of day, or
+// as a day count (45418 is 2024-05-06). Each matches its day and nothing wider does.
+TEST_F(LoggerDatabasesTest, ContactDatesInEveryStoredFormMatchTheirDayOnly) {
+    RawDb(logs).Exec(
+        "CREATE TABLE Log4(Id INTEGER PRIMARY KEY, QSODate DOUBLE, CallSign TEXT(20), "
+        "State TEXT(10), QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10));"
+        "CREATE TABLE Log5(Id INTEGER PRIMARY KEY, QSODate TEXT(20), CallSign TEXT(20), "
+        "State TEXT(10), QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10));"
+        "INSERT INTO Aconfig VALUES ('Real', 'Log4'), ('Text', 'Log5');");
+    const char* const rows = R"(('2024-05-06 00:00:00', 'Q1A', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-06', 'Q1B', 'AB-01', '10:00', '14', 'CW'),
+                                (45418.0, 'Q1C', 'AB-01', '10:00', '14', 'CW'),
+                                (45418, 'Q1D', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-06 10:00:00', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                (45418.5, 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-07', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                (45419, 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-060', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('45418', 'Q1X', 'AB-01', '10:00', '14', 'CW'))";
+    struct Case {
+        const char* log;
+        const char* table;
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"Main", "Log1", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},  // DATETIME: '45418' is a number
+        {"Real", "Log4", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},
+        {"Text", "Log5", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},  // day counts kept as text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        Contacts(c.table, rows);
+        LoggerDatabases fresh;
+        fresh.OpenDatabases(Paths());
+        fresh.SelectLogTables({c.log});
+        ASSERT_TRUE(fresh.FindQso(kDay, "Q1", "AB-01"));
+        std::vector<std::string> calls;
+        for (; !fresh.FindQuery.Eof(); fresh.FindQuery.Next()) {
+            calls.push_back(fresh.FindQuery.FieldAsText("CallSign"));
+            EXPECT_EQ(fresh.FindQuery.FieldAsDateTime("QSODate"), AtMidnight(kDay));
+        }
+        EXPECT_EQ(calls, c.found);
+    }
+}
+
 TEST_F(LoggerDatabasesTest, TwoAconfigRowsForOneTableSearchItTwice) {
     RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Main', 'Log1');");
     Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14', 'CW'))");
@@ -459,6 +503,72 @@ TEST_F(CreditAppendTest, FailuresStoreNothing) {
         // The next check discards the row that was not stored.
         EXPECT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
         EXPECT_FALSE(fresh.avtoQuery.Appending());
+    }
+}
+
+// Credit tables typed otherwise than the generator's: what AppendCredit stores is cut or
+// converted by the column's type, and the duplicate check looks for it in that form, so a rerun
+// of the same list never appends a credit that is already there.
+TEST_F(LoggerDatabasesTest, RerunFindsCreditsStoredInTheColumnsOwnTypes) {
+    struct Case {
+        const char* label;
+        const char* columns;  // Avtozachet's, after Id
+        const char* contact;  // the log's row: QSODate, CallSign, State, QSOTime
+        Row stored;           // CallSign, QSODate, QSOTime as stored
+    };
+    const Case cases[] = {
+        {"callsign cut to TEXT(10)",
+         "Awards TEXT, CallSign TEXT(10), QSODate DATETIME, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1LONGCALLSIGN/MM', 'AB-01', '12:20'",
+         {"Q1LONGCALL", "2024-05-06 00:00:00", "12:20"}},
+        {"time cut to TEXT(5)",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '12:20:30'",
+         {"Q1ABC", "2024-05-06 00:00:00", "12:20"}},
+        {"date as a day count",
+         "Awards TEXT, CallSign TEXT(20), QSODate DOUBLE, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00'",
+         {"Q1ABC", "45418.0", "10:00"}},
+        {"time in a TIME column",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime TIME, DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00'",
+         {"Q1ABC", "2024-05-06 00:00:00", "1899-12-30 10:00:00"}},
+        {"time in a DATETIME column",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime DATETIME, DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00:00'",
+         {"Q1ABC", "2024-05-06 00:00:00", "1899-12-30 10:00:00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        RawDb(other / "logs.mdb")
+            .Exec(std::string("INSERT INTO Log1(QSODate, CallSign, State, QSOTime, DigiBand, "
+                              "QSOMode) VALUES (") +
+                  c.contact + ", '14', 'CW')");
+        MakeDatabase(
+            other / "awards.mdb",
+            std::string("CREATE TABLE Avtozachet(Id INTEGER PRIMARY KEY, ") + c.columns + ");");
+        LoggerDatabases fresh;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
+        fresh.SelectLogTables({"Main"});
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_TRUE(fresh.FindQso(kDay, "Q1", "AB-01"));
+            const bool exists = fresh.FindCredit(kDay, fresh.FoundCallSign(), fresh.FoundQsoTime());
+            EXPECT_EQ(exists, pass == 1);
+            if (!exists) {
+                fresh.AppendCredit("1");
+            }
+        }
+        EXPECT_EQ(RawDb(other / "awards.mdb")
+                      .Rows("SELECT CallSign, QSODate, QSOTime FROM "
+                            "Avtozachet"),
+                  std::vector<Row>{c.stored});
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "error_message.h"
 #include "platform/error.h"
+#include "scoped_env.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
 
@@ -187,7 +188,7 @@ TEST_F(QueryTest, ReadsValuesAsTextWithNullAsEmpty) {
     query.Open();
     const std::vector<std::vector<std::string>> expected = {
         {"1", "one", "2.5", "", "2024-05-06 07:08:09"},
-        {"2", "two", "2.0", "", "2024-05-07"},
+        {"2", "two", "2", "", "2024-05-07"},  // a number in its shortest form
         {"3", "three", "-0.125", "x", ""},
     };
     EXPECT_EQ(query.FieldNames(),
@@ -438,6 +439,7 @@ TEST_F(AppendConversion, TextsAreConvertedByTheDeclaredType) {
         {"num", "3.25", "3.25", "real"},
         {"d", "2024-05-06 07:08:09", "2024-05-06 07:08:09", "text"},
         {"d", "2024-05-06", "2024-05-06 00:00:00", "text"},
+        {"d", "10:00", "1899-12-30 10:00:00", "text"},  // a time of day alone
         {"d", "", std::nullopt, "null"},
         {"untyped", "007", "007", "text"},
         {"bin", "abc", "abc", "text"},
@@ -516,6 +518,71 @@ TEST_F(AppendConversion, DateTimesAreWrittenByTheDeclaredType) {
               "avtoQuery: Field 'n' cannot hold a date and time value");
 }
 
+// The user's number format is one form both ways: a number read as text goes back into a column
+// of the same type unchanged, in every locale (ru_RU and de_DE write a decimal comma).
+TEST_F(AppendConversion, NumbersReadAsTextWriteBackUnchangedInEveryLocale) {
+    struct Locale {
+        const char* name;
+        std::vector<std::string> texts;  // of the values below, read as text
+        std::string refused;             // a number in the other locales' form
+    };
+    const char* const values[] = {"144.0", "14.2", "-0.125", "1e20", "0.1", "3.0000000000000004"};
+    const Locale locales[] = {
+        {"C", {"144", "14.2", "-0.125", "1e+20", "0.1", "3.0000000000000004"}, "14,2"},
+        {"de_DE.UTF-8", {"144", "14,2", "-0,125", "1e+20", "0,1", "3,0000000000000004"}, "14.2"},
+        {"ru_RU.UTF-8", {"144", "14,2", "-0,125", "1e+20", "0,1", "3,0000000000000004"}, "14.2"},
+    };
+    for (const Locale& locale : locales) {
+        SCOPED_TRACE(locale.name);
+        test::ScopedEnv lcAll("LC_ALL", locale.name);
+        std::vector<std::string> read;
+        for (const char* value : values) {
+            RawDb(file).Exec(std::string("DELETE FROM c; INSERT INTO c(f) VALUES (") + value + ")");
+            query.Open();
+            read.push_back(query.FieldAsText("f"));
+            query.Append();
+            query.SetFieldText("dbl", read.back());
+            query.Post();
+            EXPECT_EQ(
+                RawDb(file).Scalar("SELECT count(*) FROM c WHERE dbl = " + std::string(value)), "1")
+                << read.back();
+        }
+        EXPECT_EQ(read, locale.texts);
+        query.Open();
+        query.Append();
+        EXPECT_EQ(MessageOf([&] { query.SetFieldText("f", locale.refused); }),
+                  "'" + locale.refused + "' is not a valid floating point value for field 'f'");
+    }
+}
+
+// What a text would be stored as, in the form a comparison with a literal finds it by.
+TEST_F(AppendConversion, ComparableTextIsWhatWouldBeStored) {
+    struct Case {
+        const char* field;
+        std::string text;
+        std::optional<std::string> comparable;
+    };
+    const Case cases[] = {
+        {"t10", "Q1LONGCALLSIGN/MM", "Q1LONGCALL"},
+        {"v5", "12:20:30", "12:20"},
+        {"plain", "12:20:30", "12:20:30"},
+        {"untyped", " as is ", " as is "},
+        {"n", " 0010 ", "10"},
+        {"f", "2.5", "2.5"},
+        {"d", "10:00", "1899-12-30 10:00:00"},
+        {"d", "2024-05-06", "2024-05-06 00:00:00"},
+        {"d", "", std::nullopt},  // Null equals nothing
+        {"n", "10:00", std::nullopt},
+        {"d", "later", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " <- '" + c.text + "'");
+        EXPECT_EQ(query.ComparableText(c.field, c.text), c.comparable);
+    }
+    EXPECT_EQ(MessageOf([&] { query.ComparableText("Nope", "x"); }),
+              "avtoQuery: Field 'Nope' not found");
+}
+
 TEST_F(AppendConversion, WritesNeedAnAppendedRowAndAKnownField) {
     EXPECT_EQ(MessageOf([&] { query.SetFieldText("Nope", "x"); }),
               "avtoQuery: Field 'Nope' not found");
@@ -574,7 +641,9 @@ TEST_F(QueryTest, PostIntoALockedDatabaseFailsAfterTheWaitAndStoresNothing) {
     query.Open();
     query.Append();
     query.SetFieldText("Name", "four");
+    connection.Close();
     connection.SetBusyTimeout(milliseconds(20));
+    connection.Open();
     {
         RawDb holder(file);
         holder.Exec("BEGIN IMMEDIATE");
