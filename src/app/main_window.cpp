@@ -221,7 +221,7 @@ void TfrmMain::ShowVersion() {
 
 void TfrmMain::RxDBLookupCombo2Change() {
     // A failure (no column Id) keeps the former value while the box shows the new choice.
-    RunHandler([this] { selectedAwardId_ = databases_->ADOQuery1.FieldAsText("Id"); });
+    RunHandler([this] { selectedAwardId_ = databases_->CurrentAwardId(); });
 }
 
 // The window as the credit run sees it.

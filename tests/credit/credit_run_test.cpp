@@ -45,7 +45,6 @@ class RecordingWindow : public RunWindow {
 class CreditRunTest : public testing::Test {
   protected:
     CreditRunTest() {
-        std::setlocale(LC_TIME, "C");  // %x is then MM/DD/YY
         databases.OpenDatabases({scene.logger.logs_db.string(), scene.logger.awards_db.string()});
         window.awardId = scene.RdaAwardId();
     }
@@ -75,6 +74,7 @@ class CreditRunTest : public testing::Test {
         return scene.logger.logs[ref.log].contacts[ref.contact];
     }
 
+    test::ScopedEnv locale{"LC_ALL", "C"};  // the short date is then MM/DD/YY
     CreditScene scene;
     logdb::LoggerDatabases databases;
     districts::NetHTTPClient client;
@@ -204,6 +204,30 @@ TEST_F(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
     EXPECT_FALSE(std::filesystem::exists(errorListFile));
 }
 
+// The award's core users run Russian and German desktops, whose numbers have a decimal comma.
+// The window's toolkit sets the process's locale from the environment at start-up, as here.
+TEST_F(CreditRunTest, CommaLocalesCreditTheSameRowsAsC) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 30, 0.8, 0.25);
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::vector<std::vector<StoredCredit>> credited;
+    for (const char* name : {"C", "de_DE.UTF-8", "ru_RU.UTF-8"}) {
+        SCOPED_TRACE(name);
+        test::ScopedEnv lcAll("LC_ALL", name);
+        std::setlocale(LC_ALL, "");
+        scene.ExecAwards("DELETE FROM Avtozachet");
+        window = RecordingWindow{};
+        window.awardId = scene.RdaAwardId();
+        EXPECT_NO_THROW(Run(AllLogs("Q9TEST")));
+        credited.push_back(scene.Credits());
+        Run(AllLogs("Q9TEST"));  // a rerun appends nothing
+        EXPECT_EQ(scene.Credits(), credited.back());
+    }
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_EQ(credited[0].size(), 24u);
+    EXPECT_EQ(credited[1], credited[0]);
+    EXPECT_EQ(credited[2], credited[0]);
+}
+
 TEST_F(CreditRunTest, ProgressFollowsTheEntries) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 3, 1.0, 0.0);
     std::vector<std::string> lines;
@@ -307,9 +331,12 @@ TEST_F(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
 }
 
 TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
-    std::setlocale(LC_TIME, "C");
     const districts::DistrictEntry entry{"TB-02", "Q1ABC/P", std::chrono::year{2019} / 3 / 5};
-    EXPECT_EQ(ErrorListLine(entry), "03/05/19 Q1ABC/P TB-02");
+    for (const auto& [locale, line] :
+         {std::pair{"C", "03/05/19 Q1ABC/P TB-02"}, {"ru_RU.UTF-8", "05.03.2019 Q1ABC/P TB-02"}}) {
+        test::ScopedEnv lcAll("LC_ALL", locale);
+        EXPECT_EQ(ErrorListLine(entry), line);
+    }
 
     test::TempDir dir;
     WriteErrorList(dir / "ErrorList.txt", {"a b", "c"});
