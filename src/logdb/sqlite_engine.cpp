@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <set>
 #include <string_view>
+#include <utility>
 
 #include "logdb/engine.h"
 #include "logdb/sqlite.h"
@@ -270,12 +270,20 @@ class SqliteEngine : public Engine {
     }
 
   private:
+    // Called for every column a statement reads while it is prepared: notes each table once.
     static int Authorize(void* self, int action, const char* table, const char*,
                          const char* database, const char*) {
         auto* engine = static_cast<SqliteEngine*>(self);
-        if (engine->collecting_ && action == SQLITE_READ && table != nullptr) {
-            engine->tablesRead_.insert(platform::AsciiLower(database != nullptr ? database : "") +
-                                       "." + platform::AsciiLower(table));
+        if (!engine->collecting_ || action != SQLITE_READ || table == nullptr) {
+            return SQLITE_OK;
+        }
+        const std::string_view schema = database != nullptr ? database : "";
+        const bool known = std::any_of(
+            engine->tablesRead_.begin(), engine->tablesRead_.end(), [&](const auto& read) {
+                return EqualsNoCase(read.second, table) && EqualsNoCase(read.first, schema);
+            });
+        if (!known) {
+            engine->tablesRead_.emplace_back(schema, table);
         }
         return SQLITE_OK;
     }
@@ -334,7 +342,7 @@ class SqliteEngine : public Engine {
 
     sqlite::Database db_;
     bool collecting_ = false;
-    std::set<std::string> tablesRead_;  // "schema.table", folded
+    std::vector<std::pair<std::string, std::string>> tablesRead_;  // schema, table
 };
 
 // SQLite reads the file only when it first needs to; read the schema now, so that a file that

@@ -29,12 +29,35 @@ std::string FormatDateTime(DateTime value) {
     using namespace std::chrono;
     const auto day = floor<days>(value);
     const year_month_day ymd{day};
-    const hh_mm_ss hms{value - day};
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d", int(ymd.year()),
-                  unsigned(ymd.month()), unsigned(ymd.day()), int(hms.hours().count()),
-                  int(hms.minutes().count()), int(hms.seconds().count()));
-    return buffer;
+    const int y = int(ymd.year());
+    const auto seconds = (value - day).count();  // 0..86399
+    // Written digit by digit: a date-time is formatted for every statement of a credit run.
+    std::string out(y >= 0 && y <= 9999 ? 19 : 0, '0');
+    if (out.empty()) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02ld:%02ld:%02ld", y,
+                      unsigned(ymd.month()), unsigned(ymd.day()), long(seconds / 3600),
+                      long(seconds / 60 % 60), long(seconds % 60));
+        return buffer;
+    }
+    const auto put = [&out](std::size_t at, std::size_t digits, long number) {
+        for (std::size_t i = at + digits; i-- > at;) {
+            out[i] = static_cast<char>('0' + number % 10);
+            number /= 10;
+        }
+    };
+    put(0, 4, y);
+    out[4] = '-';
+    put(5, 2, long(unsigned(ymd.month())));
+    out[7] = '-';
+    put(8, 2, long(unsigned(ymd.day())));
+    out[10] = ' ';
+    put(11, 2, long(seconds / 3600));
+    out[13] = ':';
+    put(14, 2, long(seconds / 60 % 60));
+    out[16] = ':';
+    put(17, 2, long(seconds % 60));
+    return out;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/text.h"
@@ -43,10 +44,24 @@ bool IsDigit(char c) {
 }  // namespace
 
 std::string DecimalSeparator() {
-    const EnvironmentLocale locale(LC_NUMERIC_MASK);
-    const char* radix =
-        locale.get() != static_cast<locale_t>(0) ? nl_langinfo_l(RADIXCHAR, locale.get()) : nullptr;
-    return radix != nullptr && *radix != '\0' ? radix : ".";
+    // Numbers are read and written for every credit: the answer is kept for as long as the
+    // environment names the same locale.
+    thread_local std::string names;
+    thread_local std::string separator;
+    std::string current;
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+        const char* value = std::getenv(name);
+        current.append(value != nullptr ? value : "").push_back('\n');
+    }
+    if (separator.empty() || current != names) {
+        const EnvironmentLocale locale(LC_NUMERIC_MASK);
+        const char* radix = locale.get() != static_cast<locale_t>(0)
+                                ? nl_langinfo_l(RADIXCHAR, locale.get())
+                                : nullptr;
+        separator = radix != nullptr && *radix != '\0' ? radix : ".";
+        names = std::move(current);
+    }
+    return separator;
 }
 
 std::string FormatUserNumber(double value) {
