@@ -99,6 +99,14 @@ std::optional<std::string> ParseDataSource(std::string_view text) {
     return found;
 }
 
+EngineKind DefaultEngine() {
+#ifdef _WIN32
+    return EngineKind::Odbc;
+#else
+    return EngineKind::Sqlite;
+#endif
+}
+
 Connection::Connection(std::string name) : name_(std::move(name)) {}
 
 Connection::~Connection() = default;
@@ -111,6 +119,14 @@ void Connection::SetConnectionString(std::string text) {
     connectionString_ = std::move(text);
 }
 
+void Connection::SetEngine(EngineKind kind) {
+    if (Connected()) {
+        throw Error(
+            Format("%s: Operation is not allowed when the connection is open", name_.c_str()));
+    }
+    engineKind_ = kind;
+}
+
 void Connection::Open() {
     if (Connected()) {
         return;
@@ -119,14 +135,20 @@ void Connection::Open() {
     if (!source) {
         throw Error(Format("%s: The connection string names no database file", name_.c_str()));
     }
-    engine_ = OpenSqliteEngine(*source, static_cast<int>(busyTimeout_.count()));
+#ifdef _WIN32
+    engine_ = OpenOdbcEngine(*source);
+#else
+    engine_ = engineKind_ == EngineKind::Odbc
+                  ? OpenOdbcEngine(*source)
+                  : OpenSqliteEngine(*source, static_cast<int>(busyTimeout_.count()));
+#endif
 }
 
 void Connection::Close() {
     engine_.reset();
 }
 
-Engine& Connection::GetEngine() const {
+logdb::Engine& Connection::GetEngine() const {
     if (engine_ == nullptr) {
         throw Error(Format("Connection %s is not open", name_.c_str()));
     }

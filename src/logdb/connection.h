@@ -24,6 +24,11 @@ std::string BuildConnectionString(const std::string& path);
 // quoted values are unquoted). nullopt when the key is missing or the string is malformed.
 std::optional<std::string> ParseDataSource(std::string_view connectionString);
 
+// What opens the files: SQLite where the ".mdb" files are SQLite databases (Linux), the Jet
+// engine's ODBC driver where they are Access files (Windows, the default there).
+enum class EngineKind { Sqlite, Odbc };
+EngineKind DefaultEngine();
+
 class Connection {
   public:
     explicit Connection(std::string name);
@@ -45,6 +50,10 @@ class Connection {
     // at the next Open.
     void SetBusyTimeout(std::chrono::milliseconds timeout) { busyTimeout_ = timeout; }
 
+    // Not allowed while the connection is open.
+    void SetEngine(EngineKind kind);
+    EngineKind Engine() const { return engineKind_; }
+
     // Opens the file named by the connection string. Failures raise telvora::Error with a
     // message naming the file. Opening an open connection does nothing.
     void Open();
@@ -53,14 +62,15 @@ class Connection {
     bool Connected() const { return engine_ != nullptr; }
 
     // The engine of the open connection; raises when the connection is closed.
-    Engine& GetEngine() const;
+    logdb::Engine& GetEngine() const;
 
   private:
     std::string name_;
     std::string connectionString_;
     bool loginPrompt_ = true;
     std::chrono::milliseconds busyTimeout_{5000};
-    std::unique_ptr<Engine> engine_;
+    EngineKind engineKind_ = DefaultEngine();
+    std::unique_ptr<logdb::Engine> engine_;
 };
 
 }  // namespace telvora::logdb

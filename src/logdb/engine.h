@@ -66,14 +66,33 @@ class Engine {
     virtual void Insert(const std::string& table, const std::vector<std::string>& columns,
                         const std::vector<Value>& values) = 0;
 
+    // A LIKE pattern in quotes that matches the texts beginning with `text`: "'Q1ABC%'". A "%",
+    // "_" or escape character in the text matches only itself, by the engine's own means of
+    // escaping (an ESCAPE clause follows the literal where the engine needs one).
+    virtual std::string PrefixPattern(std::string_view text) const = 0;
+
     // A table name as a statement of this engine takes it: bare, as stored in Aconfig, when the
     // engine can take it so; quoted as an identifier when it cannot (blanks, quotes, a keyword).
     virtual std::string TableName(std::string_view stored) const = 0;
 };
 
+// A database file as messages name it: absolute, without "." and ".." steps.
+std::string DisplayFileName(const std::string& path);
+
+// How a LIKE pattern keeps a wildcard from matching more than itself: a backslash before it and
+// an ESCAPE '\' clause after the literal (SQL's way), or brackets around it (Jet's way).
+enum class LikeEscape { Backslash, Brackets };
+// The quoted prefix pattern for `text` (single quotes doubled), with its ESCAPE clause when the
+// text holds anything to escape; an ordinary text gives exactly "'" + text + "%'".
+std::string LikePrefixLiteral(std::string_view text, LikeEscape escape);
+
 // The ".mdb" files as SQLite databases: `path` as the connection string names it ("\" is a
 // separator), opened read-write and never created. A lock held by another program is waited on
 // for `busyTimeoutMs` before a statement fails. Failures name the file.
 std::unique_ptr<Engine> OpenSqliteEngine(const std::string& path, int busyTimeoutMs);
+
+// The ".mdb" files through ODBC: "Driver={Microsoft Access Driver (*.mdb)};DBQ=<path>", the Jet
+// 4.0 engine's driver. Tests name another driver in TELVORA_ODBC_DRIVER.
+std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path);
 
 }  // namespace telvora::logdb

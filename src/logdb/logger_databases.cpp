@@ -13,22 +13,6 @@ void AppendLiteralBody(std::string& out, std::string_view value) {
     platform::AppendQuoteDoubled(out, value, '\'');
 }
 
-constexpr char kLikeEscape = '\\';
-
-bool NeedsLikeEscape(std::string_view value) {
-    return value.find_first_of("%_\\") != std::string_view::npos;
-}
-
-// A callsign as a LIKE prefix: "%" and "_" in it match only themselves.
-void AppendLikePrefixBody(std::string& out, std::string_view value) {
-    for (char c : value) {
-        if (c == '%' || c == '_' || c == kLikeEscape) {
-            out += kLikeEscape;
-        }
-        AppendLiteralBody(out, std::string_view(&c, 1));
-    }
-}
-
 }  // namespace
 
 std::string QuoteLogName(std::string_view name) {
@@ -41,6 +25,11 @@ LoggerDatabases::LoggerDatabases()
       FindQuery("FindQuery", ADOConnection1),
       avtoQuery("avtoQuery", ADOConnection2) {
     ADOQuery1.SetSql({"SELECT *", "FROM Statistic", "WHERE Description  LIKE \"RDA%\";"});
+}
+
+void LoggerDatabases::SetEngine(EngineKind kind) {
+    ADOConnection1.SetEngine(kind);
+    ADOConnection2.SetEngine(kind);
 }
 
 void LoggerDatabases::OpenDatabases(const DatabasePaths& paths) {
@@ -86,26 +75,22 @@ void LoggerDatabases::SelectLogTables(const std::vector<std::string>& checkedNam
 
 bool LoggerDatabases::FindQso(telvora::Date date, const std::string& callsign,
                               const std::string& district) {
-    std::string condition = " WHERE QSODate=:adate AND CallSign LIKE '";
-    if (NeedsLikeEscape(callsign)) {
-        AppendLikePrefixBody(condition, callsign);
-        condition += "%' ESCAPE '\\'";
-    } else {
-        AppendLiteralBody(condition, callsign);
-        condition += "%'";
-    }
-    condition += " AND State = '";
-    AppendLiteralBody(condition, district);
-    condition += '\'';
-
     std::string text;
+    std::string condition;
     if (AconfigQuery.Active()) {
         AconfigQuery.First();
     }
     while (!AconfigQuery.Eof()) {
         const std::string table = AconfigQuery.FieldAsText("LogFileName");
+        const Engine& engine = ADOConnection1.GetEngine();
+        if (condition.empty()) {
+            condition = " WHERE QSODate=:adate AND CallSign LIKE " +
+                        engine.PrefixPattern(callsign) + " AND State = '";
+            AppendLiteralBody(condition, district);
+            condition += '\'';
+        }
         text += text.empty() ? "SELECT * FROM " : " UNION ALL SELECT * FROM ";
-        text += ADOConnection1.GetEngine().TableName(table);
+        text += engine.TableName(table);
         text += condition;
         AconfigQuery.Next();
     }

@@ -29,6 +29,9 @@ class LoggerDatabases {
     Query FindQuery;     // the contact search; its first row is the found contact
     Query avtoQuery;     // the credit check and the appended credit
 
+    // The engine both connections open their files with (see EngineKind).
+    void SetEngine(EngineKind kind);
+
     // Opens the logs database, then the awards database; a failure leaves the second unopened.
     void OpenDatabases(const DatabasePaths& paths);
     // Executes ADOQuery1; its result stays open as the awards list.

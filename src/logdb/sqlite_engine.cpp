@@ -29,15 +29,6 @@ std::string EnginePath(std::string path) {
     return path;
 }
 
-std::string DisplayPath(const std::string& enginePath) {
-    if (enginePath.empty()) {
-        return enginePath;
-    }
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(enginePath, ec);
-    return ec ? enginePath : absolute.lexically_normal().string();
-}
-
 // The declared type as the conversions of an appended row read it: SQLite's affinity rules,
 // with the Access type names that the logger's files may carry read the way Access means them.
 ColumnType TypeOfDeclared(std::string declared) {
@@ -257,6 +248,10 @@ class SqliteEngine : public Engine {
         statement.Run();
     }
 
+    std::string PrefixPattern(std::string_view text) const override {
+        return LikePrefixLiteral(text, LikeEscape::Backslash);
+    }
+
     std::string TableName(std::string_view stored) const override {
         bool bare = !stored.empty() &&
                     sqlite3_keyword_check(stored.data(), static_cast<int>(stored.size())) == 0;
@@ -371,7 +366,7 @@ void CheckReadable(sqlite::Database& db, const std::string& display) {
 
 std::unique_ptr<Engine> OpenSqliteEngine(const std::string& source, int busyTimeoutMs) {
     const std::string path = EnginePath(source);
-    const std::string display = DisplayPath(path);
+    const std::string display = DisplayFileName(path);
 
     // SQLite would report a missing file only as "unable to open database file"; say which.
     std::error_code ec;
