@@ -58,7 +58,6 @@ class ResponseBody {
     std::string TooLargeText() const;
 
     const std::string& Text() const { return text_; }
-    std::string Take() { return std::move(text_); }
 
   private:
     std::size_t limit_;

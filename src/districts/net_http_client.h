@@ -39,8 +39,6 @@ class NetHTTPClient {
     // included, the cookie store is left exactly as it was before the call.
     void Fetch(const std::string& url, const std::function<void(std::string_view body)>& onBody);
 
-    const CookieStore& Cookies() const { return cookies_; }
-
   private:
     std::unique_ptr<HttpTransport> transport_;
     CookieStore cookies_;
