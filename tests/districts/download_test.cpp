@@ -575,6 +575,22 @@ TEST_P(DownloadTest, ABodyEndedByClosingTheConnectionIsComplete) {
     EXPECT_EQ(DownloadDistrictList(client_, server.BaseUrl(), "R1ABC"), kListLines);
 }
 
+TEST_P(DownloadTest, TrailersAfterAChunkedBodyAreNoHeadersOfIt) {
+    // A Location or Set-Cookie in the trailer neither redirects nor sets anything. Cookies go
+    // by host, not port: what this server set would reach the service.
+    const auto files = BuiltTestCertificates();
+    RawTlsServer server(files.cert, files.key,
+                        "HTTP/1.1 302 Found\r\nTransfer-Encoding: chunked\r\n"
+                        "Set-Cookie: head=1; Path=/\r\n\r\n"
+                        "13\r\nD1,R1ABC,05.03.2019\r\n0\r\n"
+                        "Location: /hop1\r\nSet-Cookie: trailer=1; Path=/\r\n\r\n");
+    EXPECT_EQ(DownloadDistrictList(client_, server.BaseUrl(), "R1ABC"),
+              Lines{"D1,R1ABC,05.03.2019"});
+    service_.SetList("R1ABC", kList);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(LastRequest().Header("Cookie"), "head=1");
+}
+
 TEST_P(DownloadTest, AnOversizedBodyIsRefused) {
     const auto files = BuiltTestCertificates();
     const std::string big(NetHTTPClient::kMaxBodyBytes + 1, 'x');
