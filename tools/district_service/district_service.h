@@ -29,13 +29,13 @@ struct Reply {
     int status = 200;
     std::string body;
     std::string contentType = "text/plain; charset=utf-8";
-    std::vector<std::pair<std::string, std::string>> headers;  // Location, Set-Cookie, ...
+    std::vector<std::pair<std::string, std::string>> headers{};  // Location, Set-Cookie, ...
 
     // Waits this long before sending anything (or, with stallAfterBytes, in the body).
     std::chrono::milliseconds stall{0};
-    std::optional<std::size_t> stallAfterBytes;
+    std::optional<std::size_t> stallAfterBytes{};
     // Announces the whole body's length, sends only this many bytes of it and closes.
-    std::optional<std::size_t> cutAfterBytes;
+    std::optional<std::size_t> cutAfterBytes{};
 };
 
 // One request as the service received it.
