@@ -136,10 +136,10 @@ void Connection::Open() {
         throw Error(Format("%s: The connection string names no database file", name_.c_str()));
     }
 #ifdef _WIN32
-    engine_ = OpenOdbcEngine(*source);
+    engine_ = OpenOdbcEngine(*source, static_cast<int>(busyTimeout_.count()));
 #else
     engine_ = engineKind_ == EngineKind::Odbc
-                  ? OpenOdbcEngine(*source)
+                  ? OpenOdbcEngine(*source, static_cast<int>(busyTimeout_.count()))
                   : OpenSqliteEngine(*source, static_cast<int>(busyTimeout_.count()));
 #endif
 }

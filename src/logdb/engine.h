@@ -92,7 +92,8 @@ std::string LikePrefixLiteral(std::string_view text, LikeEscape escape);
 std::unique_ptr<Engine> OpenSqliteEngine(const std::string& path, int busyTimeoutMs);
 
 // The ".mdb" files through ODBC: "Driver={Microsoft Access Driver (*.mdb)};DBQ=<path>", the Jet
-// 4.0 engine's driver. Tests name another driver in TELVORA_ODBC_DRIVER.
-std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path);
+// 4.0 engine's driver, which waits on locks as the platform has it set. Tests name another
+// driver in TELVORA_ODBC_DRIVER, which is also told the file's host path and `busyTimeoutMs`.
+std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path, int busyTimeoutMs);
 
 }  // namespace telvora::logdb

@@ -149,13 +149,14 @@ std::string HostPath(const std::string& path) {
 // another driver (TELVORA_ODBC_DRIVER: the SQLite ODBC driver over SQLite files); such a
 // driver is also handed the file as "Database=" in the host's form, which is how the SQLite
 // driver takes it (it ignores DBQ).
-std::string DriverConnectionString(const std::string& path) {
+std::string DriverConnectionString(const std::string& path, int busyTimeoutMs) {
     const char* testDriver = std::getenv("TELVORA_ODBC_DRIVER");
     const bool test = testDriver != nullptr && *testDriver != '\0';
     std::string text = "Driver={" + std::string(test ? testDriver : kAccessDriver) +
                        "};DBQ=" + AttributeValue(path);
     if (test) {
-        text += ";Database=" + AttributeValue(HostPath(path)) + ";NoCreat=1";
+        text += ";Database=" + AttributeValue(HostPath(path)) + ";NoCreat=1;Timeout=" +
+                std::to_string(busyTimeoutMs);
     }
     return text;
 }
@@ -190,32 +191,40 @@ ColumnType TypeOfSql(SQLSMALLINT type, SQLULEN size) {
     }
 }
 
-// Whether a statement reads one table only: one FROM, and no join or union. A result that reads
-// more than one table cannot take new rows; the driver names a base table for every column of
-// a union as well, so the text is looked at too.
-bool ReadsOneTable(std::string_view sql) {
+// The one table a statement reads, when it reads one only: one FROM naming one table, and no
+// join, union or subquery. A result that reads more cannot take new rows; a driver names a base
+// table for the columns of a union or a view as well, so the text is looked at too. Empty when
+// there is no such table.
+std::string SingleTableRead(std::string_view sql) {
     int froms = 0;
     bool more = false;
-    std::size_t i = 0;
     bool inFrom = false;
+    std::string table;
+    std::size_t i = 0;
+    const auto isWordChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    };
     while (i < sql.size() && !more) {
         const char c = sql[i];
         if (c == '\'' || c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : c;
             const std::size_t end = sql.find(close, i + 1);
-            i = end == std::string_view::npos ? sql.size() : end + 1;
+            const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 1;
+            if (inFrom && c != '\'') {
+                more = !table.empty();
+                table.assign(sql.substr(i + 1, stop - i - 2));
+            }
+            i = stop;
             continue;
         }
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-        if (!letter) {
+        if (!isWordChar(c)) {
             more = inFrom && (c == ',' || c == '(');
             ++i;
             continue;
         }
         std::size_t end = i;
-        while (end < sql.size() &&
-               ((sql[end] >= 'A' && sql[end] <= 'Z') || (sql[end] >= 'a' && sql[end] <= 'z') ||
-                (sql[end] >= '0' && sql[end] <= '9') || sql[end] == '_')) {
+        while (end < sql.size() && isWordChar(sql[end])) {
             ++end;
         }
         const std::string_view word = sql.substr(i, end - i);
@@ -228,10 +237,32 @@ bool ReadsOneTable(std::string_view sql) {
         } else if (EqualsNoCase(word, "UNION") || EqualsNoCase(word, "JOIN") ||
                    (EqualsNoCase(word, "SELECT") && froms > 0)) {
             more = true;
+        } else if (inFrom) {
+            more = !table.empty();  // a second name: an alias or a join without the word
+            table.assign(word);
         }
         i = end;
     }
-    return froms == 1 && !more;
+    return froms == 1 && !more ? table : std::string();
+}
+
+// Whether a text holds a statement at all: anything but blanks and comments.
+bool HoldsStatement(std::string_view sql) {
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        if (static_cast<unsigned char>(sql[i]) <= ' ') {
+            ++i;
+        } else if (sql.substr(i, 2) == "--") {
+            const std::size_t end = sql.find('\n', i);
+            i = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "/*") {
+            const std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string_view::npos ? sql.size() : end + 2;
+        } else {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Binds one parameter; the buffers live in `storage` until the statement has run.
@@ -245,9 +276,9 @@ struct ParameterBuffers {
 
 class OdbcEngine : public Engine {
   public:
-    explicit OdbcEngine(const std::string& path)
+    OdbcEngine(const std::string& path, int busyTimeoutMs)
         : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(MakeConnection()) {
-        const WideString text = Wide(DriverConnectionString(path));
+        const WideString text = Wide(DriverConnectionString(path, busyTimeoutMs));
         connection_.Check(SQLDriverConnectW(connection_.get(), nullptr,
                                             const_cast<SQLWCHAR*>(text.c_str()), SQL_NTS, nullptr,
                                             0, nullptr, SQL_DRIVER_NOPROMPT));
@@ -267,7 +298,7 @@ class OdbcEngine : public Engine {
 
     std::optional<Result> Execute(const std::string& text,
                                   const std::vector<Value>& parameters) override {
-        if (platform::TrimControls(text).empty()) {
+        if (!HoldsStatement(text)) {
             return std::nullopt;
         }
         Handle statement(SQL_HANDLE_STMT, connection_.get());
@@ -284,8 +315,8 @@ class OdbcEngine : public Engine {
         SQLSMALLINT count = 0;
         statement.Check(SQLNumResultCols(statement.get(), &count));
         std::vector<SQLSMALLINT> sqlTypes;
-        std::string table;
-        bool single = count > 0 && ReadsOneTable(text);
+        const std::string table = count > 0 ? SingleTableRead(text) : std::string();
+        bool single = !table.empty();
         for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
             SQLWCHAR name[256] = {};
             SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
@@ -293,15 +324,13 @@ class OdbcEngine : public Engine {
             statement.Check(SQLDescribeColW(statement.get(), c, name, 255, &nameLength, &type,
                                             &size, &digits, &nullable));
             ResultColumn column;
-            column.name =
-                Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(nameLength, 0, 255)));
+            column.name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(
+                                           nameLength, 0, 255)));
             column.type = TypeOfSql(type, size);
             column.origin = Attribute(statement, c, SQL_DESC_BASE_COLUMN_NAME);
+            // A driver that names no base table for a column is taken at the statement's word.
             const std::string base = Attribute(statement, c, SQL_DESC_BASE_TABLE_NAME);
-            if (c == 1) {
-                table = base;
-            }
-            single = single && !column.origin.empty() && !base.empty() && EqualsNoCase(base, table);
+            single = single && !column.origin.empty() && (base.empty() || EqualsNoCase(base, table));
             sqlTypes.push_back(type);
             result.columns.push_back(std::move(column));
         }
@@ -521,14 +550,14 @@ class OdbcEngine : public Engine {
 
 }  // namespace
 
-std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path) {
+std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path, int busyTimeoutMs) {
     // Said before any driver is asked, in the Jet engine's words: the file is never created.
     std::error_code ec;
     const std::string local = LocalPath(path);
     if (local.empty() || !std::filesystem::is_regular_file(local, ec)) {
         throw Error(Format("Could not find file '%s'", DisplayFileName(local).c_str()));
     }
-    return std::make_unique<OdbcEngine>(path);
+    return std::make_unique<OdbcEngine>(path, busyTimeoutMs);
 }
 
 }  // namespace telvora::logdb
