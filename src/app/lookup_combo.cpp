@@ -85,6 +85,10 @@ DbLookupCombo::DbLookupCombo(QWidget* parent) : QWidget(parent) {
 }
 
 DbLookupCombo::~DbLookupCombo() {
+    // The list and its viewport get events while the pop-up tears them down; the filter,
+    // which reaches them through the pop-up, must be gone by then.
+    popup_->List()->viewport()->removeEventFilter(this);
+    popup_->List()->removeEventFilter(this);
     // The pop-up reports its hiding back to the box: let it go while the box is whole.
     delete popup_;
 }
