@@ -4,7 +4,7 @@
 // 1x bitmap.
 #include <gtest/gtest.h>
 
-#include <QPixmap>
+#include <QImage>
 
 #include "app/main_window.h"
 #include "app/message_box.h"
@@ -23,14 +23,7 @@ class ScaleFactorTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        const test::LoggerFiles files = test::MakeLoggerFolder(dir / "logger");
-        test::WriteLogsDatabase(files.logs, {"Main"});
-        test::WriteAwardsDatabase(files.awards, {{"1", "RDA"}});
-        test::WriteRegistry(dir / "config" / "HKEY_CURRENT_USER.reg", files.folder);
-        MainWindowOptions options;
-        options.registryFile = dir / "config" / "HKEY_CURRENT_USER.reg";
-        options.executablePath = dir / "bin" / "telvora";
-        window = std::make_unique<TfrmMain>(std::move(options));
+        window = std::make_unique<TfrmMain>(test::SmallLoggerWindow(dir.path()));
         window->show();
         ASSERT_TRUE(boxes.requests().empty());
     }

@@ -117,14 +117,7 @@ TEST_F(StyleTest, ADarkDesktopThemeDoesNotBleedIntoTheWindow) {
     ApplyVisualStyle(kVisualStyleName);
 
     test::TempDir dir;
-    const test::LoggerFiles files = test::MakeLoggerFolder(dir / "logger");
-    test::WriteLogsDatabase(files.logs, {"Main"});
-    test::WriteAwardsDatabase(files.awards, {{"1", "RDA"}});
-    test::WriteRegistry(dir / "config" / "HKEY_CURRENT_USER.reg", files.folder);
-    MainWindowOptions options;
-    options.registryFile = dir / "config" / "HKEY_CURRENT_USER.reg";
-    options.executablePath = dir / "bin" / "telvora";
-    TfrmMain window(std::move(options));
+    TfrmMain window(test::SmallLoggerWindow(dir.path()));
     window.show();
     ASSERT_TRUE(boxes.requests().empty());
     window.RxDBLookupCombo2->setFocus();

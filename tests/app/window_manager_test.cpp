@@ -237,10 +237,7 @@ class WindowManagerTest : public ::testing::Test {
         ASSERT_TRUE(display_->Managed())
             << "Xvfb and openbox must be installed (scripts/install-deps.sh); see "
             << "xvfb.log and openbox.log";
-        const test::LoggerFiles files = test::MakeLoggerFolder(dir / "logger");
-        test::WriteLogsDatabase(files.logs, {"Main"});
-        test::WriteAwardsDatabase(files.awards, {{"1", "RDA"}});
-        test::WriteRegistry(dir / "config" / "telvora" / "HKEY_CURRENT_USER.reg", files.folder);
+        test::WriteSmallLogger(dir.path(), dir / "config" / "telvora" / "HKEY_CURRENT_USER.reg");
         // Telvora.ini lives beside the executable: a copy of its own for this test.
         fs::create_directories(dir / "bin");
         fs::copy_file(TELVORA_EXECUTABLE, Executable());
