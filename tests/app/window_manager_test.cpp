@@ -350,7 +350,7 @@ class WindowManagerTest : public ::testing::Test {
     };
 
     // One start of the program: shown, measured, closed by the user, ended.
-    Run StartMeasureAndClose() {
+    Run StartMeasureAndClose(const std::string& locale = "C.UTF-8") {
         const fs::path boxes = dir / "boxes.log";
         fs::remove(boxes);
         Child program({Executable().string()},
@@ -359,6 +359,7 @@ class WindowManagerTest : public ::testing::Test {
                        {"XDG_CONFIG_HOME", (dir / "config").string()},
                        {"TELVORA_TEST_MESSAGE_LOG", boxes.string()},
                        {"TELVORA_TEST_CLOSE_AFTER_SHOW", ""},
+                       {"LC_ALL", locale},
                        {"QT_SCALE_FACTOR", ""}},
                       dir / "telvora.log");
         Run run;
@@ -401,8 +402,10 @@ ManagedDisplay* WindowManagerTest::display_ = nullptr;
 TEST_F(WindowManagerTest, TheFrameStandsAtNormPosAndNormPosStaysTheSameOverRestarts) {
     test::WriteFileBytes(Ini(), "[TfrmMain]\r\nNormPos=100,200\r\n");
     std::string firstIni;
+    // The users' own locales, one start each.
+    const char* locales[] = {"ru_RU.UTF-8", "de_DE.UTF-8", "C.UTF-8", "ru_RU.UTF-8"};
     for (int start = 1; start <= 4; ++start) {
-        const Run run = StartMeasureAndClose();
+        const Run run = StartMeasureAndClose(locales[start - 1]);
         ASSERT_TRUE(run.shown) << "start " << start << ": no framed window";
         EXPECT_EQ(run.exitCode, 0) << "start " << start;
         EXPECT_EQ(run.boxes, "") << "start " << start;
