@@ -425,6 +425,14 @@ TEST_F(WindowManagerTest, TheFrameStandsAtNormPosAndNormPosStaysTheSameOverResta
     }
 }
 
+TEST_F(WindowManagerTest, WithoutASettingsFileTheFrameStandsAtItsDesignedPlace) {
+    const Run run = StartMeasureAndClose();
+    ASSERT_TRUE(run.shown) << "no framed window";
+    EXPECT_EQ(run.shown->frame.topLeft(), QPoint(439, 274)) << Rect(run.shown->frame);
+    EXPECT_EQ(NormPos(), Rect(run.shown->frame));
+    EXPECT_EQ(run.exitCode, 0);
+}
+
 TEST_F(WindowManagerTest, AWindowOffEveryScreenComesBackWithItsTitleBarInView) {
     const char* stored[] = {"-3000,-200", "200,-5000", "-5000,300", "50000,40000"};
     for (const char* normPos : stored) {
