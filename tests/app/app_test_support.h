@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/main_window.h"
 #include "platform/text.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -106,6 +107,25 @@ inline void WriteRegistryLine(const std::filesystem::path& file, const std::stri
 // InstallPath = folder + "/" (the logger appends "db\logs.mdb" to it as stored).
 inline void WriteRegistry(const std::filesystem::path& file, const std::filesystem::path& folder) {
     WriteRegistryLine(file, "\"InstallPath\"=\"" + RegString(folder.string() + "/") + "\"");
+}
+
+// The smallest logger a window starts on without a box: <dir>/logger with the log "Main" and
+// the award "RDA", and the registry file that points at it.
+inline void WriteSmallLogger(const std::filesystem::path& dir,
+                             const std::filesystem::path& registryFile) {
+    const LoggerFiles files = MakeLoggerFolder(dir / "logger");
+    WriteLogsDatabase(files.logs, {"Main"});
+    WriteAwardsDatabase(files.awards, {{"1", "RDA"}});
+    WriteRegistry(registryFile, files.folder);
+}
+
+// The main window's options on WriteSmallLogger's logger, its executable in <dir>/bin.
+inline app::MainWindowOptions SmallLoggerWindow(const std::filesystem::path& dir) {
+    app::MainWindowOptions options;
+    options.registryFile = dir / "config" / "HKEY_CURRENT_USER.reg";
+    options.executablePath = dir / "bin" / "telvora";
+    WriteSmallLogger(dir, options.registryFile);
+    return options;
 }
 
 }  // namespace telvora::test

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,6 +37,9 @@ struct Reply {
     std::optional<std::size_t> stallAfterBytes{};
     // Announces the whole body's length, sends only this many bytes of it and closes.
     std::optional<std::size_t> cutAfterBytes{};
+    // Runs on the service's thread once the request is in, before anything is sent: a test
+    // acts here while its client is still waiting for the answer.
+    std::function<void()> beforeAnswer{};
 };
 
 // One request as the service received it.
