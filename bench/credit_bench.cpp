@@ -1,13 +1,20 @@
-// The credit run over a large sample logger, against the engine's floor: the same look-ups
-// and appends with statements prepared once and reused. Prints, per case, entries per
-// second, the ratio run / floor, the peak memory and the largest gap between two
-// pending-message calls (how long the window would go without repainting).
+// The credit run over large sample loggers, as "Upload log" does it but without a window.
 //
-//   telvora-credit-bench [--contacts N] [--logs N] [--lines N,N,...] [--folder DIR]
-#include <sqlite3.h>
+// The parent makes the logger files with the generator and serves the district lists over
+// HTTPS on loopback; every case then runs in a child process of its own (this program again,
+// with --case), so that the memory reported is the run's own and not the generator's. Per case
+// it prints entries per second, CPU time per entry, the child's peak memory and the largest gap
+// between two pending-message calls (how long the window would go without repainting).
+//
+//   telvora-credit-bench [--contacts N,N,...] [--logs N] [--lines N,N,...] [--folder DIR]
+//                        [--journal wal|rollback|both]
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +25,12 @@
 
 #include "credit/credit_run.h"
 #include "district_service/district_service.h"
-#include "districts/district_entry.h"
 #include "districts/net_http_client.h"
 #include "logdb/logger_databases.h"
 #include "platform/datetime.h"
 #include "sample_logger/sample_logger.h"
+
+extern char** environ;
 
 namespace {
 
@@ -32,10 +40,28 @@ namespace fs = std::filesystem;
 
 struct Options {
     int logs = 3;
-    int contacts = 100000;
+    std::vector<int> contacts = {100000};
     std::vector<int> lines = {2500, 10000};
+    std::vector<tools::JournalMode> journals = {tools::JournalMode::Wal,
+                                                tools::JournalMode::Delete};
     fs::path folder;
 };
+
+std::vector<int> NumberList(const std::string& text) {
+    std::vector<int> numbers;
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');) {
+        numbers.push_back(std::stoi(item));
+    }
+    return numbers;
+}
+
+[[noreturn]] void Usage(int code) {
+    std::fprintf(stderr,
+                 "usage: telvora-credit-bench [--contacts N,N,...] [--logs N] "
+                 "[--lines N,N,...] [--folder DIR] [--journal wal|rollback|both]\n");
+    std::exit(code);
+}
 
 // A window that does nothing but time the gaps between pending-message calls.
 class TimingWindow : public credit::RunWindow {
@@ -69,117 +95,147 @@ class TimingWindow : public credit::RunWindow {
     Clock::duration maxGap_{};
 };
 
-long PeakRssMiB() {
+double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void Check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
+// The high-water mark of this process's own memory. getrusage's maximum would not do: Linux
+// carries it across exec, so a spawned child would report its parent's peak.
+long PeakRssMiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long kib = 0;
+    while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) {
+            break;
+        }
     }
+    if (status != nullptr) {
+        std::fclose(status);
+    }
+    return kib / 1024;
 }
 
-void Exec(const fs::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
-    sqlite3_close(db);
-}
+// ---- the child: one case ----
 
-// The engine's floor: one prepared statement per kind, bound afresh per entry.
-class Floor {
-  public:
-    Floor(const tools::SampleLogger& logger, const fs::path& awards) {
-        sqlite3_open_v2(logger.logs_db.c_str(), &logs_, SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_open_v2(awards.c_str(), &awards_, SQLITE_OPEN_READWRITE, nullptr);
-        for (sqlite3* db : {logs_, awards_}) {
-            sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-        }
-        std::string find;
-        for (const auto& log : logger.logs) {
-            find += find.empty() ? "SELECT * FROM " : " UNION ALL SELECT * FROM ";
-            find += log.table + " WHERE QSODate=?1 AND CallSign LIKE ?2 AND State = ?3";
-        }
-        Prepare(logs_, find, &find_);
-        Prepare(awards_,
-                "SELECT * FROM Avtozachet WHERE QSODate =?1 and CallSign = ?2 and QSOTime = ?3",
-                &credit_);
-        Prepare(awards_,
-                "INSERT INTO Avtozachet (Awards, CallSign, QSODate, QSOTime, DigiBand, QSOMode) "
-                "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
-                &insert_);
-    }
-    ~Floor() {
-        for (sqlite3_stmt* s : {find_, credit_, insert_}) {
-            sqlite3_finalize(s);
-        }
-        sqlite3_close(logs_);
-        sqlite3_close(awards_);
-    }
-
-    void Run(const std::vector<std::string>& lines, const std::string& awardId,
-             TimingWindow& window) {
-        for (const std::string& line : lines) {
-            const districts::DistrictEntry entry = districts::ParseDistrictLine(line);
-            const std::string date = FormatDateTime(AtMidnight(entry.Date));
-            const std::string pattern = entry.Callsign + "%";
-            sqlite3_reset(find_);
-            Bind(find_, 1, date);
-            Bind(find_, 2, pattern);
-            Bind(find_, 3, entry.District);
-            if (sqlite3_step(find_) == SQLITE_ROW) {
-                const std::string callsign = Text(find_, 3), time = Text(find_, 2);
-                sqlite3_reset(credit_);
-                Bind(credit_, 1, date);
-                Bind(credit_, 2, callsign);
-                Bind(credit_, 3, time);
-                if (sqlite3_step(credit_) != SQLITE_ROW) {
-                    sqlite3_reset(insert_);
-                    Bind(insert_, 1, awardId);
-                    Bind(insert_, 2, callsign);
-                    Bind(insert_, 3, Text(find_, 1));
-                    Bind(insert_, 4, time);
-                    sqlite3_bind_double(insert_, 5, sqlite3_column_double(find_, 5));
-                    Bind(insert_, 6, Text(find_, 6));
-                    Check(sqlite3_step(insert_), awards_, "insert");
-                }
-            }
-            window.ProcessMessages();
-        }
-    }
-
-  private:
-    static void Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** out) {
-        Check(sqlite3_prepare_v2(db, sql.c_str(), -1, out, nullptr), db, sql.c_str());
-    }
-    static void Bind(sqlite3_stmt* s, int i, const std::string& text) {
-        sqlite3_bind_text(s, i, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    static std::string Text(sqlite3_stmt* s, int i) {
-        const auto* value = sqlite3_column_text(s, i);
-        return value ? reinterpret_cast<const char*>(value) : "";
-    }
-    sqlite3* logs_ = nullptr;
-    sqlite3* awards_ = nullptr;
-    sqlite3_stmt* find_ = nullptr;
-    sqlite3_stmt* credit_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
+struct Case {
+    fs::path install;  // the logger installation
+    std::string base;  // the service's base URL
+    std::string callsign;
+    std::string awardId;
+    int lines = 0;
 };
 
-struct Timed {
-    double seconds = 0;
+// Runs the credit run twice on the same list (the second appends nothing) and prints one line
+// per pass: entries/s, CPU us per entry, max gap ms, then the peak MiB of this process.
+int RunCase(const Case& c) {
+    districts::NetHTTPClient client;
+    logdb::LoggerDatabases databases;
+    databases.OpenDatabases(
+        {(c.install / "db" / "logs.mdb").string(), (c.install / "db" / "awards.mdb").string()});
+    const std::vector<std::string> logNames = databases.ReadLogNames();
+    credit::CreditRun run(
+        databases,
+        [&](const std::string& callsign) {
+            return districts::DownloadDistrictList(client, c.base, callsign);
+        },
+        c.install / "ErrorList.txt");
+    const credit::RunInputs inputs{c.callsign, logNames, "RDA"};
+    TimingWindow window(c.awardId);
+    for (const char* pass : {"first", "rerun"}) {
+        window.Start();
+        const double cpu = CpuSeconds();
+        const auto start = Clock::now();
+        run.Execute(inputs, window);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double cpuUs = (CpuSeconds() - cpu) * 1e6 / c.lines;
+        std::printf("%s %.0f %.1f %.2f\n", pass, c.lines / seconds, cpuUs, window.MaxGapMs());
+    }
+    std::printf("peak %ld\n", PeakRssMiB());
+    return 0;
+}
+
+// ---- the parent ----
+
+// The awards file as each case starts: empty but for a few credits already given (every 20th
+// matching line), written through a query object like the run's own.
+void PreCredit(const tools::SampleLogger& logger, const tools::DistrictList& list,
+               const std::string& awardId) {
+    logdb::Connection connection("bench");
+    connection.SetConnectionString(logdb::BuildConnectionString(logger.awards_db.string()));
+    connection.Open();
+    logdb::Query query("bench", connection);
+    query.SetSql({"SELECT Awards, CallSign, QSODate, QSOTime FROM Avtozachet"});
+    query.Open();
+    for (size_t i = 0; i < list.lines.size(); i += 20) {
+        const auto& line = list.lines[i];
+        if (line.matches.empty()) {
+            continue;
+        }
+        const auto& contact = logger.logs[line.matches[0].log].contacts[line.matches[0].contact];
+        query.Append();
+        query.SetFieldText("Awards", awardId);
+        query.SetFieldText("CallSign", contact.callsign);
+        query.SetFieldDateTime("QSODate", AtMidnight(contact.date));
+        query.SetFieldText("QSOTime", contact.time);
+        query.Post();
+    }
+}
+
+struct PassFigures {
+    double entriesPerSecond = 0;
+    double cpuUsPerEntry = 0;
     double maxGapMs = 0;
 };
 
-template <typename F>
-Timed Time(TimingWindow& window, F&& body) {
-    window.Start();
-    const auto start = Clock::now();
-    body();
-    return {std::chrono::duration<double>(Clock::now() - start).count(), window.MaxGapMs()};
+struct CaseFigures {
+    PassFigures first, rerun;
+    long peakMiB = 0;
+};
+
+CaseFigures SpawnCase(const Case& c) {
+    const fs::path output = c.install / "case.out";
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::vector<std::string> args = {self,       "--case",  c.install.string(),     c.base,
+                                     c.callsign, c.awardId, std::to_string(c.lines)};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the case process failed\n");
+        std::exit(1);
+    }
+    CaseFigures figures;
+    std::FILE* in = std::fopen(output.c_str(), "r");
+    char pass[16];
+    PassFigures values;
+    while (in != nullptr && std::fscanf(in, "%15s", pass) == 1) {
+        if (std::string(pass) == "peak") {
+            std::fscanf(in, "%ld", &figures.peakMiB);
+            continue;
+        }
+        std::fscanf(in, "%lf %lf %lf", &values.entriesPerSecond, &values.cpuUsPerEntry,
+                    &values.maxGapMs);
+        (std::string(pass) == "first" ? figures.first : figures.rerun) = values;
+    }
+    if (in != nullptr) {
+        std::fclose(in);
+    }
+    return figures;
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -188,28 +244,29 @@ Options ParseOptions(int argc, char** argv) {
         const std::string arg = argv[i];
         const auto value = [&]() -> std::string {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "%s needs a value\n", arg.c_str());
-                std::exit(2);
+                Usage(2);
             }
             return argv[++i];
         };
         if (arg == "--contacts") {
-            options.contacts = std::stoi(value());
+            options.contacts = NumberList(value());
         } else if (arg == "--logs") {
             options.logs = std::stoi(value());
         } else if (arg == "--lines") {
-            options.lines.clear();
-            std::stringstream list(value());
-            for (std::string item; std::getline(list, item, ',');) {
-                options.lines.push_back(std::stoi(item));
-            }
+            options.lines = NumberList(value());
         } else if (arg == "--folder") {
             options.folder = value();
+        } else if (arg == "--journal") {
+            const std::string mode = value();
+            if (mode == "wal") {
+                options.journals = {tools::JournalMode::Wal};
+            } else if (mode == "rollback") {
+                options.journals = {tools::JournalMode::Delete};
+            } else if (mode != "both") {
+                Usage(2);
+            }
         } else {
-            std::fprintf(stderr,
-                         "usage: telvora-credit-bench [--contacts N] [--logs N] "
-                         "[--lines N,N,...] [--folder DIR]\n");
-            std::exit(arg == "--help" ? 0 : 2);
+            Usage(arg == "--help" ? 0 : 2);
         }
     }
     if (options.folder.empty()) {
@@ -224,6 +281,9 @@ Options ParseOptions(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 7 && std::string(argv[1]) == "--case") {
+        return RunCase({argv[2], argv[3], argv[4], argv[5], std::stoi(argv[6])});
+    }
     const Options options = ParseOptions(argc, argv);
     const auto certificates = district_service::BuiltTestCertificates(true);
     setenv("SSL_CERT_FILE", certificates.ca.c_str(), 1);
@@ -232,92 +292,56 @@ int main(int argc, char** argv) {
     serviceOptions.cert = certificates.cert;
     serviceOptions.key = certificates.key;
     district_service::DistrictService service(serviceOptions);
-    districts::NetHTTPClient client;
 
-    std::printf("%d logs of %d contacts; list from https on loopback\n", options.logs,
-                options.contacts);
-    std::printf("%-9s %6s %-6s %12s %12s %7s %9s %10s\n", "journal", "lines", "pass", "run e/s",
-                "floor e/s", "ratio", "peak MiB", "max gap ms");
+    std::printf("%d logs; list over https on loopback; each case in a process of its own\n",
+                options.logs);
+    std::printf("%9s %-9s %6s %-6s %10s %10s %9s %10s\n", "contacts", "journal", "lines", "pass",
+                "entries/s", "cpu us/e", "peak MiB", "max gap ms");
 
-    for (const tools::JournalMode mode : {tools::JournalMode::Wal, tools::JournalMode::Delete}) {
-        const bool wal = mode == tools::JournalMode::Wal;
-        fs::remove_all(options.folder);
-        tools::SampleLoggerOptions loggerOptions;
-        loggerOptions.folder = options.folder / "logger";
-        loggerOptions.logs = options.logs;
-        loggerOptions.contacts_per_log = options.contacts;
-        loggerOptions.seed = 11;
-        loggerOptions.logs_journal = mode;
-        loggerOptions.awards_journal = mode;
-        const tools::SampleLogger logger = tools::MakeSampleLogger(loggerOptions);
-        std::string awardId;
-        for (const auto& award : logger.awards) {
-            if (award.IsRda()) {
-                awardId = std::to_string(award.id);
-                break;
-            }
-        }
-        const fs::path pristine = options.folder / "awards.pristine";
-        fs::copy_file(logger.awards_db, pristine);
-        const fs::path floorAwards = options.folder / "awards.floor.mdb";
-
-        for (const int lineCount : options.lines) {
-            tools::DistrictListOptions listOptions;
-            listOptions.callsign = "Q9TEST";
-            listOptions.lines = lineCount;
-            listOptions.matching_share = 0.8;
-            listOptions.suffixed_share = 0.2;
-            listOptions.seed = 5;
-            const tools::DistrictList list = tools::MakeDistrictList(logger, listOptions);
-            service.SetList(list.callsign, list.Text());
-            std::vector<std::string> lines;
-            for (const auto& line : list.lines) {
-                lines.push_back(line.text);
-            }
-
-            // Both sides start from the same awards file: empty but for a few credits
-            // already given (every 20th matching line).
-            for (const fs::path& file : {logger.awards_db, floorAwards}) {
-                fs::remove(file);
-                fs::copy_file(pristine, file);
-                std::string sql = "BEGIN;";
-                for (size_t i = 0; i < list.lines.size(); i += 20) {
-                    const auto& line = list.lines[i];
-                    if (line.matches.empty()) {
-                        continue;
-                    }
-                    const auto& c =
-                        logger.logs[line.matches[0].log].contacts[line.matches[0].contact];
-                    sql += "INSERT INTO Avtozachet (Awards, CallSign, QSODate, QSOTime) VALUES (" +
-                           awardId + ",'" + c.callsign + "','" +
-                           FormatDateTime(AtMidnight(c.date)) + "','" + c.time + "');";
+    for (const int contacts : options.contacts) {
+        for (const tools::JournalMode mode : options.journals) {
+            fs::remove_all(options.folder);
+            tools::SampleLoggerOptions loggerOptions;
+            loggerOptions.folder = options.folder / "logger";
+            loggerOptions.logs = options.logs;
+            loggerOptions.contacts_per_log = contacts;
+            loggerOptions.seed = 11;
+            loggerOptions.logs_journal = mode;
+            loggerOptions.awards_journal = mode;
+            const tools::SampleLogger logger = tools::MakeSampleLogger(loggerOptions);
+            std::string awardId;
+            for (const auto& award : logger.awards) {
+                if (award.IsRda()) {
+                    awardId = std::to_string(award.id);
+                    break;
                 }
-                Exec(file, sql + "COMMIT;");
             }
+            const fs::path pristine = options.folder / "awards.pristine";
+            fs::copy_file(logger.awards_db, pristine);
 
-            logdb::LoggerDatabases databases;
-            databases.OpenDatabases({logger.logs_db.string(), logger.awards_db.string()});
-            credit::CreditRun run(
-                databases,
-                [&](const std::string& callsign) {
-                    return districts::DownloadDistrictList(client, service.BaseUrl(), callsign);
-                },
-                options.folder / "ErrorList.txt");
-            credit::RunInputs inputs{list.callsign, {}, "RDA"};
-            for (const auto& log : logger.logs) {
-                inputs.checkedLogs.push_back(log.name);
-            }
+            for (const int lineCount : options.lines) {
+                tools::DistrictListOptions listOptions;
+                listOptions.callsign = "Q9TEST";
+                listOptions.lines = lineCount;
+                listOptions.matching_share = 0.8;
+                listOptions.suffixed_share = 0.2;
+                listOptions.seed = 5;
+                const tools::DistrictList list = tools::MakeDistrictList(logger, listOptions);
+                service.SetList(list.callsign, list.Text());
+                fs::remove(logger.awards_db);
+                fs::copy_file(pristine, logger.awards_db);
+                PreCredit(logger, list, awardId);
 
-            TimingWindow window(awardId);
-            Floor floor(logger, floorAwards);
-            for (const char* pass : {"first", "rerun"}) {
-                const Timed runTime = Time(window, [&] { run.Execute(inputs, window); });
-                const Timed floorTime = Time(window, [&] { floor.Run(lines, awardId, window); });
-                const double entries = double(lines.size());
-                std::printf("%-9s %6zu %-6s %12.0f %12.0f %7.2f %9ld %10.2f\n",
-                            wal ? "wal" : "rollback", lines.size(), pass, entries / runTime.seconds,
-                            entries / floorTime.seconds, runTime.seconds / floorTime.seconds,
-                            PeakRssMiB(), runTime.maxGapMs);
+                const CaseFigures figures =
+                    SpawnCase({logger.folder, service.BaseUrl(), list.callsign, awardId,
+                               static_cast<int>(list.lines.size())});
+                const char* journal = mode == tools::JournalMode::Wal ? "wal" : "rollback";
+                for (const auto& [pass, values] :
+                     {std::pair{"first", figures.first}, std::pair{"rerun", figures.rerun}}) {
+                    std::printf("%9d %-9s %6zu %-6s %10.0f %10.1f %9ld %10.2f\n", contacts, journal,
+                                list.lines.size(), pass, values.entriesPerSecond,
+                                values.cpuUsPerEntry, figures.peakMiB, values.maxGapMs);
+                }
                 std::fflush(stdout);
             }
         }

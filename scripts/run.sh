@@ -24,6 +24,9 @@ prepare_only=0
 if [ "${1:-}" = "--prepare" ]; then
   prepare_only=1
 fi
+# shellcheck source=scripts/demo-service.sh
+. "$top/scripts/demo-service.sh"
+demo_check_port "$port"
 
 # Everything but the final assignments goes to stderr, so --prepare's output stays clean.
 {
@@ -62,7 +65,8 @@ service=("$build/bin/telvora-district-service" --root "$demo/lists" --cert "$dem
 if [ "$prepare_only" = 1 ]; then
   printf 'export XDG_CONFIG_HOME=%q SSL_CERT_FILE=%q no_proxy=127.0.0.1,localhost\n' \
     "$config" "$demo/ca/ca.pem"
-  printf 'TELVORA_BIN=%q\nTELVORA_SERVICE=(%s)\n' "$build/bin/telvora" "$(printf '%q ' "${service[@]}")"
+  printf 'TELVORA_BIN=%q\nTELVORA_DEMO_PORT=%q\nTELVORA_SERVICE=(%s)\n' "$build/bin/telvora" "$port" \
+    "$(printf '%q ' "${service[@]}")"
   exit 0
 fi
 
@@ -71,9 +75,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   exit 1
 fi
 
-"${service[@]}" >"$demo/service.log" 2>&1 &
-service_pid=$!
-trap 'kill "$service_pid" 2>/dev/null || true' EXIT
+demo_start_service "$demo/service.log" "$port" "${service[@]}"
+trap 'kill "$demo_service_pid" 2>/dev/null || true' EXIT
 echo "District-list service on https://127.0.0.1:$port (log: $demo/service.log)." >&2
 echo "Type the callsign $callsign, tick logs, pick an award and press \"Upload log\"." >&2
 

@@ -19,19 +19,24 @@ out=${1:-$top/demo/telvora.png}
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 mkdir -p "$(dirname "$out")"
 
-eval "$("$top/scripts/run.sh" --prepare)"
-export TELVORA_BIN OUT="$out" TELVORA_SERVICE_LINE="${TELVORA_SERVICE[*]}" UPLOAD="$upload"
+prepared=$("$top/scripts/run.sh" --prepare)
+eval "$prepared"
+export TELVORA_BIN OUT="$out" UPLOAD="$upload"
 export ERROR_LIST="$(dirname "$TELVORA_BIN")/ErrorList.txt"
 rm -f "$ERROR_LIST"
 unset QT_QPA_PLATFORM
 
+# shellcheck source=scripts/demo-service.sh
+. "$top/scripts/demo-service.sh"
+service_log=$(mktemp)
+demo_start_service "$service_log" "$TELVORA_DEMO_PORT" "${TELVORA_SERVICE[@]}"
+trap 'kill "$demo_service_pid" 2>/dev/null || true; rm -f "$service_log"' EXIT
+
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -euo pipefail
-  $TELVORA_SERVICE_LINE >/dev/null 2>&1 &
-  service=$!
   "$TELVORA_BIN" &
   pid=$!
-  trap "kill $pid $service 2>/dev/null || true" EXIT
+  trap "kill $pid 2>/dev/null || true" EXIT
   title="Telvora statistic from csv file"
   for _ in $(seq 1 150); do
     if xwininfo -root -tree 2>/dev/null | grep -q "\"$title\""; then

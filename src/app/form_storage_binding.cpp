@@ -142,6 +142,11 @@ void FormStorageBinding::SetWindowPlacement(const platform::WindowPlacement& pla
     const QPoint target = KeepInView(frame);
     if (target != window.frameGeometry().topLeft()) {
         window.move(target);
+        // Until the window manager has framed the window, its frame is unknown to Qt and
+        // the move alone asks for the client area at `target`: ask for the frame there.
+        if (QWindow* handle = window.windowHandle()) {
+            handle->setFramePosition(target);
+        }
     }
 }
 

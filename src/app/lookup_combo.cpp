@@ -85,6 +85,10 @@ DbLookupCombo::DbLookupCombo(QWidget* parent) : QWidget(parent) {
 }
 
 DbLookupCombo::~DbLookupCombo() {
+    // The list and its viewport get events while the pop-up tears them down; the filter,
+    // which reaches them through the pop-up, must be gone by then.
+    popup_->List()->viewport()->removeEventFilter(this);
+    popup_->List()->removeEventFilter(this);
     // The pop-up reports its hiding back to the box: let it go while the box is whole.
     delete popup_;
 }
@@ -468,11 +472,14 @@ void DbLookupCombo::paintEvent(QPaintEvent*) {
     painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(font()).elidedText(value_, Qt::ElideNone, inner.width()));
     if (selected) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = text_rect;
-        focus.backgroundColor = pal.color(QPalette::Highlight);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        // The focus rectangle: a dotted line on the rim of the text area, one pixel on, one
+        // off. Drawn here rather than by the style, since styles draw theirs only after
+        // keyboard use (this box takes the focus by a click) or tint the whole area.
+        QPen dotted(pal.color(QPalette::HighlightedText), 0);
+        dotted.setDashPattern({1, 1});
+        painter.setPen(dotted);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(text_rect.adjusted(0, 0, -1, -1));
     }
 
     // The arrow button: pressed while the mouse is held on it, inactive while the list is

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -221,7 +222,7 @@ void TfrmMain::ShowVersion() {
 
 void TfrmMain::RxDBLookupCombo2Change() {
     // A failure (no column Id) keeps the former value while the box shows the new choice.
-    RunHandler([this] { selectedAwardId_ = databases_->ADOQuery1.FieldAsText("Id"); });
+    RunHandler([this] { selectedAwardId_ = databases_->CurrentAwardId(); });
 }
 
 // The window as the credit run sees it.
@@ -261,6 +262,9 @@ void TfrmMain::btnUploadClick() {
         RunWindowAdapter window(*this);
         run.Execute(inputs, window);
     });
+    // What the user did while the run held the thread (a click during the download of an
+    // empty list, say) is still queued: it is handled now, while a second run is refused.
+    QGuiApplication::sync();
     runInProgress_ = false;
     if (closeAfterRun_) {
         closeAfterRun_ = false;

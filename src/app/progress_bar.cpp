@@ -32,6 +32,14 @@ int RoundProgressBar::Percent() const {
 QImage RoundProgressBar::Compose() const {
     const int p = Percent();
     QImage image = ToQImage(ProgressBarPicture(width(), height(), p), true);
+    // The picture is fixed pixel for pixel at 1x: on a denser screen each of its pixels
+    // covers ratio x ratio device pixels, and the text is drawn at the screen's density.
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != 1.0) {
+        image = image.scaled(qRound(width() * ratio), qRound(height() * ratio),
+                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        image.setDevicePixelRatio(ratio);
+    }
     QPainter painter(&image);
     painter.setFont(font());
     painter.setPen(palette().color(QPalette::WindowText));

@@ -19,7 +19,8 @@ class RoundProgressBar : public QWidget {
     void SetPosition(int position);
 
     int Percent() const;
-    // The picture as it is copied onto the window: transparent outside the rounded corners.
+    // The picture as it is copied onto the window: transparent outside the rounded corners,
+    // at the screen's device pixel ratio.
     QImage Compose() const;
 
   protected:

@@ -4,6 +4,7 @@
 // the stored ones, and made the application's look.
 #pragma once
 
+#include <QPalette>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,10 @@ QStringList StoredStyleNames();
 QStringList LoadedStyleNames();
 // The name of the active style, empty while the platform's own look is in use.
 QString ActiveStyleName();
+
+// The palette of the stored styles, all light themes: made the application's palette with
+// the style, whatever the desktop's theme.
+QPalette StylePalette();
 
 // Makes the named style active; false when no loaded or stored style has that name.
 bool TrySetStyle(const QString& name);

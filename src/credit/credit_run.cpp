@@ -31,10 +31,10 @@ void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
     for (int index = 0; index < count; ++index) {
         const districts::DistrictEntry entry = districts::ParseDistrictLine(lines[index]);
         if (databases_.FindQso(entry.Date, entry.Callsign, entry.District)) {
-            const std::string time = databases_.FindQuery.FieldAsText("QSOTime");
+            const std::string time = databases_.FoundQsoTime();
             // The credit is looked for under the callsign it is written with (the logged one,
             // which may carry a suffix the entry lacks), so a rerun never credits twice.
-            const std::string loggedCallsign = databases_.FindQuery.FieldAsText("CallSign");
+            const std::string loggedCallsign = databases_.FoundCallSign();
             if (!databases_.FindCredit(entry.Date, loggedCallsign, time)) {
                 databases_.AppendCredit(window.SelectedAwardId());
             }

@@ -3,23 +3,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/locale_format.h"
 
 namespace telvora::credit {
 
 std::string ErrorListLine(const districts::DistrictEntry& entry) {
-    std::tm tm{};
-    tm.tm_year = int(entry.Date.year()) - 1900;
-    tm.tm_mon = int(unsigned(entry.Date.month())) - 1;
-    tm.tm_mday = int(unsigned(entry.Date.day()));
-    tm.tm_hour = 12;
-    char date[64];
-    // %x is the short date format of the user's LC_TIME.
-    const size_t size = std::strftime(date, sizeof date, "%x", &tm);
-    std::string line(date, size);
+    std::string line = platform::FormatShortDate(entry.Date);
     line += ' ';
     line += entry.Callsign;
     line += ' ';

@@ -1,6 +1,7 @@
 #include "logdb/logger_databases.h"
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace telvora::logdb {
 
@@ -9,73 +10,13 @@ namespace {
 // Callsign, district and time come from the network: a single quote in them is doubled so
 // that it cannot end the literal early.
 void AppendLiteralBody(std::string& out, std::string_view value) {
-    for (char c : value) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-}
-
-constexpr char kLikeEscape = '\\';
-
-bool NeedsLikeEscape(std::string_view value) {
-    return value.find_first_of("%_\\") != std::string_view::npos;
-}
-
-// A callsign as a LIKE prefix: "%" and "_" in it match only themselves.
-void AppendLikePrefixBody(std::string& out, std::string_view value) {
-    for (char c : value) {
-        if (c == '%' || c == '_' || c == kLikeEscape) {
-            out += kLikeEscape;
-        }
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-}
-
-bool IsBareTableName(std::string_view name) {
-    if (name.empty()) {
-        return false;
-    }
-    for (size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const bool letter =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-        const bool digit = c >= '0' && c <= '9';
-        if (!(letter || (i > 0 && digit))) {
-            return false;
-        }
-    }
-    return sqlite3_keyword_check(name.data(), static_cast<int>(name.size())) == 0;
-}
-
-// Table names go in bare, as stored in Aconfig; one the engine cannot take bare (blanks,
-// quotes, a colon, a keyword) is quoted as an identifier instead.
-void AppendTableName(std::string& out, std::string_view name) {
-    if (IsBareTableName(name)) {
-        out.append(name);
-        return;
-    }
-    out += '"';
-    for (char c : name) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    out += '"';
+    platform::AppendQuoteDoubled(out, value, '\'');
 }
 
 }  // namespace
 
 std::string QuoteLogName(std::string_view name) {
-    std::string out = "'";
-    AppendLiteralBody(out, name);
-    out += '\'';
-    return out;
+    return platform::QuoteDoubled(name, '\'');
 }
 
 LoggerDatabases::LoggerDatabases()
@@ -84,6 +25,11 @@ LoggerDatabases::LoggerDatabases()
       FindQuery("FindQuery", ADOConnection1),
       avtoQuery("avtoQuery", ADOConnection2) {
     ADOQuery1.SetSql({"SELECT *", "FROM Statistic", "WHERE Description  LIKE \"RDA%\";"});
+}
+
+void LoggerDatabases::SetEngine(EngineKind kind) {
+    ADOConnection1.SetEngine(kind);
+    ADOConnection2.SetEngine(kind);
 }
 
 void LoggerDatabases::OpenDatabases(const DatabasePaths& paths) {
@@ -129,26 +75,22 @@ void LoggerDatabases::SelectLogTables(const std::vector<std::string>& checkedNam
 
 bool LoggerDatabases::FindQso(telvora::Date date, const std::string& callsign,
                               const std::string& district) {
-    std::string condition = " WHERE QSODate=:adate AND CallSign LIKE '";
-    if (NeedsLikeEscape(callsign)) {
-        AppendLikePrefixBody(condition, callsign);
-        condition += "%' ESCAPE '\\'";
-    } else {
-        AppendLiteralBody(condition, callsign);
-        condition += "%'";
-    }
-    condition += " AND State = '";
-    AppendLiteralBody(condition, district);
-    condition += '\'';
-
     std::string text;
+    std::string condition;
     if (AconfigQuery.Active()) {
         AconfigQuery.First();
     }
     while (!AconfigQuery.Eof()) {
         const std::string table = AconfigQuery.FieldAsText("LogFileName");
+        const Engine& engine = ADOConnection1.GetEngine();
+        if (condition.empty()) {
+            condition = " WHERE QSODate=:adate AND CallSign LIKE " +
+                        engine.PrefixPattern(callsign) + " AND State = '";
+            AppendLiteralBody(condition, district);
+            condition += '\'';
+        }
         text += text.empty() ? "SELECT * FROM " : " UNION ALL SELECT * FROM ";
-        AppendTableName(text, table);
+        text += engine.TableName(table);
         text += condition;
         AconfigQuery.Next();
     }
@@ -167,6 +109,24 @@ bool LoggerDatabases::FindQso(telvora::Date date, const std::string& callsign,
 
 bool LoggerDatabases::FindCredit(telvora::Date date, const std::string& callsign,
                                  const std::string& time) {
+    RunFindCredit(date, callsign, time);
+    if (!avtoQuery.IsEmpty()) {
+        return true;
+    }
+    // A credit is stored in the columns' own types: a callsign cut to the column's length, a
+    // time as a time column holds it. Look for it in that form too, or a rerun of the same list
+    // would append it again.
+    const auto storedCallsign = avtoQuery.ComparableText("CallSign", callsign);
+    const auto storedTime = avtoQuery.ComparableText("QSOTime", time);
+    if (!storedCallsign || !storedTime || (*storedCallsign == callsign && *storedTime == time)) {
+        return false;
+    }
+    RunFindCredit(date, *storedCallsign, *storedTime);
+    return !avtoQuery.IsEmpty();
+}
+
+void LoggerDatabases::RunFindCredit(telvora::Date date, const std::string& callsign,
+                                    const std::string& time) {
     avtoQuery.Close();
     avtoQuery.ClearSql();
     avtoQuery.AddSql("SELECT * ");
@@ -179,7 +139,18 @@ bool LoggerDatabases::FindCredit(telvora::Date date, const std::string& callsign
     avtoQuery.AddSql(std::move(where));
     avtoQuery.ParamByName("data").SetValue(AtMidnight(date));
     avtoQuery.Open();
-    return !avtoQuery.IsEmpty();
+}
+
+std::string LoggerDatabases::FoundCallSign() const {
+    return FindQuery.FieldAsText("CallSign");
+}
+
+std::string LoggerDatabases::FoundQsoTime() const {
+    return FindQuery.FieldAsText("QSOTime");
+}
+
+std::string LoggerDatabases::CurrentAwardId() const {
+    return ADOQuery1.FieldAsText("Id");
 }
 
 void LoggerDatabases::AppendCredit(const std::string& awardId) {

@@ -29,6 +29,9 @@ class LoggerDatabases {
     Query FindQuery;     // the contact search; its first row is the found contact
     Query avtoQuery;     // the credit check and the appended credit
 
+    // The engine both connections open their files with (see EngineKind).
+    void SetEngine(EngineKind kind);
+
     // Opens the logs database, then the awards database; a failure leaves the second unopened.
     void OpenDatabases(const DatabasePaths& paths);
     // Executes ADOQuery1; its result stays open as the awards list.
@@ -40,11 +43,21 @@ class LoggerDatabases {
     // True when a selected log holds a contact of that date whose callsign begins with
     // `callsign` and whose district is `district`; the found contact is FindQuery's first row.
     bool FindQso(telvora::Date date, const std::string& callsign, const std::string& district);
-    // True when Avtozachet holds a credit of that date, callsign and time (of any award).
+    // True when Avtozachet holds a credit of that date, callsign and time (of any award), the
+    // callsign and time compared as they are and as the table's columns would store them.
     bool FindCredit(telvora::Date date, const std::string& callsign, const std::string& time);
     // Appends the found contact's credit for `awardId`; valid right after a FindCredit that
     // returned false.
     void AppendCredit(const std::string& awardId);
+
+    // The found contact's columns that the run reads, as text.
+    std::string FoundCallSign() const;
+    std::string FoundQsoTime() const;
+    // The Id of the awards list's current row, as text.
+    std::string CurrentAwardId() const;
+
+  private:
+    void RunFindCredit(telvora::Date date, const std::string& callsign, const std::string& time);
 };
 
 }  // namespace telvora::logdb

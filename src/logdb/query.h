@@ -1,14 +1,17 @@
 // A query object: the text of one statement, its parameters, and the whole result of its last
 // execution held in memory. A result read from one table can take new rows (append, set, post).
+// Everything here is the same over every engine; the engine only runs the text and stores rows.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
 #include "logdb/connection.h"
+#include "logdb/engine.h"
 #include "platform/datetime.h"
 
 namespace telvora::logdb {
@@ -40,15 +43,12 @@ class Parameter {
     void SetValue(std::int64_t value);
     void SetNull() { value_ = std::monostate{}; }
 
-    // Binds the value at `position` (1-based). A date-time value binds as the text
-    // "YYYY-MM-DD HH:MM:SS"; no value binds Null.
-    int Bind(sqlite3_stmt* stmt, int position) const;
-    // The value as it is bound: "" for Null.
+    // The value as it is bound: a date parameter's value at midnight; Null when none was set.
+    Value Bound() const;
+    // The same as text ("YYYY-MM-DD HH:MM:SS" for a date-time), "" for Null.
     std::string BoundText() const;
 
   private:
-    telvora::DateTime BoundDateTime(telvora::DateTime value) const;
-
     std::string name_;
     DataType type_ = DataType::Unknown;
     std::variant<std::monostate, telvora::DateTime, std::string, std::int64_t> value_;
@@ -69,8 +69,7 @@ class Query {
     void SetSql(std::vector<std::string> lines);
     const std::vector<std::string>& SqlLines() const { return lines_; }
     // The lines, each followed by CR LF, with the markers replaced by "?".
-    std::string SentText() const { return sent_; }
-    const std::string& SentTextRef() const { return sent_; }
+    const std::string& SentText() const { return sent_; }
 
     size_t ParamCount() const { return params_.size(); }
     Parameter& Param(size_t index);
@@ -85,11 +84,11 @@ class Query {
     bool Active() const { return active_; }
 
     // Navigation. A closed query reads as empty and at its end.
-    bool IsEmpty() const { return rowCount_ == 0; }
+    bool IsEmpty() const { return result_.rows == 0; }
     bool Eof() const { return eof_; }
     void First();
     void Next();
-    size_t RecordCount() const { return rowCount_; }
+    size_t RecordCount() const { return result_.rows; }
     size_t RecNo() const { return current_; }
     void MoveTo(size_t row);
 
@@ -98,11 +97,14 @@ class Query {
     const std::vector<std::string>& FieldNames() const { return columns_; }
     bool HasField(std::string_view name) const;
     bool FieldIsNull(std::string_view name) const;
-    // The value's text form (integers in decimal, reals as the engine writes them); Null -> "".
+    // The value's text form, which SetFieldText takes back unchanged into a column of the same
+    // type: integers in decimal, other numbers in the user's number format (shortest form that
+    // reads back the same: "144", "14,2" under de_DE), the value of a date or time column as
+    // DateTimeText writes it, texts as they are; Null -> "".
     std::string FieldAsText(std::string_view name) const;
-    // Stored text "YYYY-MM-DD[ HH:MM[:SS]]", or a number of days since 30 December 1899;
-    // Null -> kZeroDateTime. Any other text raises "'%s' is not a valid date and time value
-    // for field '%s'".
+    // Stored text "YYYY-MM-DD[ HH:MM[:SS]]" or "HH:MM[:SS]", a number of days since
+    // 30 December 1899, or an engine's date-time; Null -> kZeroDateTime. Any other text raises
+    // "'%s' is not a valid date and time value for field '%s'".
     telvora::DateTime FieldAsDateTime(std::string_view name) const;
 
     // A new row at the end of the result; only a result read from one table can take it.
@@ -117,31 +119,23 @@ class Query {
     void Post();
     bool Appending() const { return appending_; }
 
-  private:
-    struct Cell {
-        std::string text;
-        int type = SQLITE_NULL;
-    };
-    enum class ColumnKind { Any, Text, Integer, Float, Date };
-    struct ColumnTarget {
-        std::string origin;  // the table's column name
-        ColumnKind kind = ColumnKind::Any;
-        size_t maxLength = 0;  // characters; 0 = unlimited
-        bool resolved = false;
-    };
-    struct PendingValue {
-        size_t column;
-        std::variant<std::monostate, std::string, std::int64_t, double> value;
-    };
+    // What SetFieldText(name, text) would store, as the text of a literal that compares equal
+    // to it: a text cut to the column's length, a number or a date-time in the engine's own
+    // form. nullopt when the text would not convert, or would store Null. Needs an open
+    // result; no row has to be appended.
+    std::optional<std::string> ComparableText(std::string_view name, const std::string& text) const;
 
+  private:
     void TextChanged();
     [[noreturn]] void Raise(const std::string& message) const;
     size_t FieldIndex(std::string_view name) const;  // raises "Field '%s' not found"
-    const Cell* CurrentCell(std::string_view name) const;
+    const Value* CurrentCell(std::string_view name, size_t& column) const;
     void RequireActive() const;
     void RequireAppending() const;
-    ColumnTarget& Target(size_t column);
-    void SetPending(size_t column, decltype(PendingValue::value) value);
+    // The text converted by the column's type, as it would be stored; raises when it does not
+    // convert.
+    Value ConvertText(size_t column, const std::string& text) const;
+    void SetPending(size_t column, Value value);
 
     std::string name_;
     Connection& connection_;
@@ -150,17 +144,15 @@ class Query {
     std::vector<Parameter> params_;
 
     bool active_ = false;
-    std::vector<std::string> columns_;
-    std::vector<Cell> cells_;  // row after row
-    size_t rowCount_ = 0;
+    Result result_;
+    std::vector<std::string> columns_;  // result_'s column names, as FieldNames gives them
     size_t current_ = 0;
     bool eof_ = true;
 
-    // Where new rows go; empty when the result cannot take them.
-    std::string table_;
-    std::string database_;
-    std::vector<std::string> origins_;  // per column, the table's column name
-    std::vector<ColumnTarget> targets_;
+    struct PendingValue {
+        size_t column;
+        Value value;
+    };
     bool appending_ = false;
     std::vector<PendingValue> pending_;
 };

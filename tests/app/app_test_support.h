@@ -1,9 +1,7 @@
 // Shared fixtures of the app tests: the application object, a logger installation written
-// with the SQLite C API (when a test needs a schema of its own) or the sample-logger
-// generator, and the registry file that points at it.
+// with plain SQL (when a test needs a schema of its own) or the sample-logger generator, and
+// the registry file that points at it.
 #pragma once
-
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,9 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/main_window.h"
+#include "platform/text.h"
+#include "sqlite_fixture.h"
 #include "temp_dir.h"
 
 namespace telvora::test {
@@ -27,30 +28,11 @@ inline app::TelvoraApplication& QtApp() {
 
 // Runs SQL on a database file, creating it.
 inline void ExecSql(const std::filesystem::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(file.string().c_str(), &db) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("cannot create " + file.string());
-    }
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error != nullptr ? error : "?";
-        sqlite3_free(error);
-        sqlite3_close(db);
-        throw std::runtime_error(message + " in: " + sql);
-    }
-    sqlite3_close(db);
+    test::MakeDatabase(file, sql);
 }
 
 inline std::string SqlText(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out + "'";
+    return platform::QuoteDoubled(text, '\'');
 }
 
 struct Award {
@@ -125,6 +107,25 @@ inline void WriteRegistryLine(const std::filesystem::path& file, const std::stri
 // InstallPath = folder + "/" (the logger appends "db\logs.mdb" to it as stored).
 inline void WriteRegistry(const std::filesystem::path& file, const std::filesystem::path& folder) {
     WriteRegistryLine(file, "\"InstallPath\"=\"" + RegString(folder.string() + "/") + "\"");
+}
+
+// The smallest logger a window starts on without a box: <dir>/logger with the log "Main" and
+// the award "RDA", and the registry file that points at it.
+inline void WriteSmallLogger(const std::filesystem::path& dir,
+                             const std::filesystem::path& registryFile) {
+    const LoggerFiles files = MakeLoggerFolder(dir / "logger");
+    WriteLogsDatabase(files.logs, {"Main"});
+    WriteAwardsDatabase(files.awards, {{"1", "RDA"}});
+    WriteRegistry(registryFile, files.folder);
+}
+
+// The main window's options on WriteSmallLogger's logger, its executable in <dir>/bin.
+inline app::MainWindowOptions SmallLoggerWindow(const std::filesystem::path& dir) {
+    app::MainWindowOptions options;
+    options.registryFile = dir / "config" / "HKEY_CURRENT_USER.reg";
+    options.executablePath = dir / "bin" / "telvora";
+    WriteSmallLogger(dir, options.registryFile);
+    return options;
 }
 
 }  // namespace telvora::test

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
+#include <map>
 
 #include "app/error_handling.h"
 #include "app/main_window.h"
@@ -406,20 +408,117 @@ QImage Grab(QWidget* widget) {
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The pixels of `rect` that differ from `background`: their bounding box and how many there
+// are of each colour.
+struct Ink {
+    QRect box;
+    std::map<QRgb, int> colours;
+    int Count(QColor colour) const {
+        const auto found = colours.find(colour.rgb());
+        return found == colours.end() ? 0 : found->second;
+    }
+};
+Ink InkOn(const QImage& image, const QRect& rect, QColor background) {
+    Ink ink;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel != background.rgb()) {
+                ink.box |= QRect(x, y, 1, 1);
+                ++ink.colours[pixel];
+            }
+        }
+    }
+    return ink;
+}
+
+// The arrow inside the button's outline: its darkest pixel, how dark it is, and the box of
+// the pixels nearly as dark (the arrow's core, without its smoothed edges).
+struct Arrow {
+    QPoint darkest;
+    int grey = 256;
+    QRect core;
+};
+Arrow ArrowOn(const QImage& image, const QRect& button) {
+    const QRect inside = button.adjusted(2, 2, -2, -2);
+    Arrow arrow;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < arrow.grey) {
+                arrow.grey = qGray(image.pixel(x, y));
+                arrow.darkest = QPoint(x, y);
+            }
+        }
+    }
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) <= arrow.grey + 40) {
+                arrow.core |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return arrow;
+}
+
+int MeanGrey(const QImage& image, const QRect& rect) {
+    long long sum = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            sum += qGray(image.pixel(x, y));
+        }
+    }
+    return static_cast<int>(sum / (1LL * rect.width() * rect.height()));
+}
+
 TEST_F(LookupComboTest, DrawingFocusPressedButtonAndInactiveList) {
     Start();
+    const QPalette& pal = Combo()->palette();
     const QRect text = Combo()->TextRect();
     const QPoint blank(text.right() - 3, text.center().y());
+    // The text area stops at the arrow button, which sits at the right edge and is as wide as
+    // a vertical scroll bar.
+    const QRect button = Combo()->ButtonRect();
+    EXPECT_EQ(button.width(), Combo()->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    EXPECT_EQ(button.right(), Combo()->width() - 3);
+    EXPECT_EQ(text.right() + 1, button.left());
 
+    // Without the focus: the whole text area in the window colour.
     window->btnUpload->setFocus();
-    EXPECT_EQ(Grab(Combo()).pixel(blank), Combo()->palette().color(QPalette::Base).rgb());
-    Combo()->setFocus(Qt::MouseFocusReason);
-    EXPECT_EQ(Grab(Combo()).pixel(blank), Combo()->palette().color(QPalette::Highlight).rgb());
+    QImage image = Grab(Combo());
+    EXPECT_EQ(image.pixel(blank), pal.color(QPalette::Base).rgb());
+    EXPECT_TRUE(InkOn(image, text, pal.color(QPalette::Base)).box.isNull());
 
-    // The chosen text is drawn left-aligned in the text area.
+    // With the focus and the list closed: the selection colour with a focus rectangle on its
+    // rim.
+    Combo()->setFocus(Qt::MouseFocusReason);
+    image = Grab(Combo());
+    EXPECT_EQ(image.pixel(blank), pal.color(QPalette::Highlight).rgb());
+    const QRect inside = text.adjusted(2, 2, -2, -2);
+    EXPECT_TRUE(InkOn(image, inside, pal.color(QPalette::Highlight)).box.isNull());
+    // The focus rectangle runs round the rim, dotted: one pixel on, one off.
+    EXPECT_EQ(InkOn(image, text, pal.color(QPalette::Highlight)).box, text);
+    const QRgb dot = pal.color(QPalette::HighlightedText).rgb();
+    const QRgb gap = pal.color(QPalette::Highlight).rgb();
+    for (int x = text.left() + 1; x < text.right(); ++x) {
+        const QRgb pixel = image.pixel(x, text.top());
+        ASSERT_TRUE(pixel == dot || pixel == gap) << x;
+        ASSERT_NE(pixel, image.pixel(x + 1, text.top())) << x;
+    }
+
+    // The chosen text: left-aligned, vertically centred, in the selection's text colour while
+    // focused and in the text colour on the window colour without the focus.
     Key(Qt::Key_Down);
+    ASSERT_EQ(Value(), "RDA");
+    const Ink selected = InkOn(Grab(Combo()), inside, pal.color(QPalette::Highlight));
+    EXPECT_GT(selected.Count(pal.color(QPalette::HighlightedText)), 0);
     window->btnUpload->setFocus();
     const QImage with_text = Grab(Combo());
+    const Ink plain = InkOn(with_text, text, pal.color(QPalette::Base));
+    EXPECT_GT(plain.Count(pal.color(QPalette::Text)), 0);
+    EXPECT_EQ(plain.box, selected.box);
+    EXPECT_LE(plain.box.left(), text.left() + 6);
+    EXPECT_LE(std::abs(plain.box.center().y() - text.center().y()), 2)
+        << "text rows " << plain.box.top() << ".." << plain.box.bottom();
     int leftmost = text.right();
     for (int y = text.top(); y <= text.bottom(); ++y) {
         for (int x = text.left(); x <= text.right(); ++x) {
@@ -430,20 +529,30 @@ TEST_F(LookupComboTest, DrawingFocusPressedButtonAndInactiveList) {
     }
     EXPECT_LE(leftmost, text.left() + 6);
 
-    // The button: drawn pressed while the mouse is held on it.
-    const QRect button = Combo()->ButtonRect();
-    const QImage raised = Grab(Combo()).copy(button);
+    // The button: drawn pressed while the mouse is held on it (sunken, its arrow one pixel
+    // down and right); the text area is not selected while the list is open.
+    const QImage raised = Grab(Combo());
+    const Arrow raisedArrow = ArrowOn(raised, button);
     QTest::mousePress(Combo(), Qt::LeftButton, {}, button.center());
     ASSERT_TRUE(Combo()->ButtonPressed());
-    const QImage pressed = Grab(Combo()).copy(button);
-    EXPECT_NE(raised, pressed);
+    ASSERT_TRUE(Combo()->ListOpen());
+    const QImage pressed = Grab(Combo());
+    EXPECT_NE(raised.copy(button), pressed.copy(button));
+    EXPECT_EQ(ArrowOn(pressed, button).core, raisedArrow.core.translated(1, 1));
+    EXPECT_LT(MeanGrey(pressed, button), MeanGrey(raised, button));
+    EXPECT_EQ(InkOn(pressed, text, pal.color(QPalette::Base)).box, plain.box);
     Key(Qt::Key_Escape);
     EXPECT_FALSE(Combo()->ButtonPressed());
+    EXPECT_EQ(ArrowOn(Grab(Combo()), button).core, raisedArrow.core);
 
-    // Inactive when the list is not open.
+    // Inactive when the list is not open: the arrow greyed.
     Combo()->SetLookupList(nullptr);
     EXPECT_FALSE(Combo()->CanDropDown());
-    EXPECT_NE(Grab(Combo()).copy(button), raised);
+    const QImage inactive = Grab(Combo());
+    EXPECT_NE(inactive.copy(button), raised.copy(button));
+    const Arrow greyed = ArrowOn(inactive, button);
+    EXPECT_TRUE(raisedArrow.core.contains(greyed.darkest));
+    EXPECT_GT(greyed.grey, raisedArrow.grey + 60);
 }
 
 }  // namespace

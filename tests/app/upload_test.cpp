@@ -150,6 +150,32 @@ TEST_F(UploadTest, ASecondClickDuringARunStartsNothing) {
     EXPECT_EQ(opened.size(), 1u);
 }
 
+TEST_F(UploadTest, InputQueuedWhileTheDownloadHeldTheThreadStartsNothing) {
+    FillInputs("Q9TEST");
+    // An empty list: the run never lets the window handle its messages, so what the user did
+    // during the download is still queued when the run ends.
+    int queuedInputHandled = 0;
+    district_service::Reply emptyList;
+    emptyList.beforeAnswer = [&] {
+        QMetaObject::invokeMethod(
+            window.get(),
+            [&] {
+                Upload();
+                QTest::keyClick(window->btnUpload, Qt::Key_Space);
+                QTest::keyClick(window->btnUpload, Qt::Key_Return);
+                ++queuedInputHandled;
+            },
+            Qt::QueuedConnection);
+    };
+    scene.service.SetReply("Q9TEST", emptyList);
+    Upload();
+    QCoreApplication::processEvents();  // whatever is still queued
+    EXPECT_EQ(queuedInputHandled, 1);
+    EXPECT_EQ(scene.service.Requests().size(), 1u);
+    EXPECT_TRUE(boxes.requests().empty());
+    EXPECT_TRUE(opened.empty());
+}
+
 TEST_F(UploadTest, CloseDuringARunStopsAfterTheCurrentEntryThenCloses) {
     scene.ServeGenerated("Q9TEST", 8, 1.0, 0.0);
     FillInputs("Q9TEST");

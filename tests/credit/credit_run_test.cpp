@@ -10,6 +10,7 @@
 #include "credit_scene.h"
 #include "districts/net_http_client.h"
 #include "logdb/logger_databases.h"
+#include "odbc_test_driver.h"
 #include "platform/error.h"
 
 namespace telvora::credit {
@@ -42,10 +43,14 @@ class RecordingWindow : public RunWindow {
     bool StopRequested() const override { return stop; }
 };
 
-class CreditRunTest : public testing::Test {
+// The run over each engine: SQLite, and ODBC with the SQLite driver standing in for Jet's.
+class CreditRunTest : public testing::TestWithParam<logdb::EngineKind> {
   protected:
     CreditRunTest() {
-        std::setlocale(LC_TIME, "C");  // %x is then MM/DD/YY
+        if (GetParam() == logdb::EngineKind::Odbc) {
+            test::UseTestOdbcDriver();
+        }
+        databases.SetEngine(GetParam());
         databases.OpenDatabases({scene.logger.logs_db.string(), scene.logger.awards_db.string()});
         window.awardId = scene.RdaAwardId();
     }
@@ -75,6 +80,7 @@ class CreditRunTest : public testing::Test {
         return scene.logger.logs[ref.log].contacts[ref.contact];
     }
 
+    test::ScopedEnv locale{"LC_ALL", "C"};  // the short date is then MM/DD/YY
     CreditScene scene;
     logdb::LoggerDatabases databases;
     districts::NetHTTPClient client;
@@ -88,7 +94,7 @@ class CreditRunTest : public testing::Test {
     RecordingWindow window;
 };
 
-TEST_F(CreditRunTest, MissingInputShowsTheWarningAndDoesNothingElse) {
+TEST_P(CreditRunTest, MissingInputShowsTheWarningAndDoesNothingElse) {
     scene.ServeGenerated("Q9TEST", 10);
     struct Case {
         const char* name;
@@ -112,7 +118,7 @@ TEST_F(CreditRunTest, MissingInputShowsTheWarningAndDoesNothingElse) {
     EXPECT_FALSE(std::filesystem::exists(errorListFile));
 }
 
-TEST_F(CreditRunTest, CallsignIsCheckedUntrimmedAndDownloadedTrimmed) {
+TEST_P(CreditRunTest, CallsignIsCheckedUntrimmedAndDownloadedTrimmed) {
     const struct {
         const char* typed;
         const char* sent;
@@ -126,7 +132,7 @@ TEST_F(CreditRunTest, CallsignIsCheckedUntrimmedAndDownloadedTrimmed) {
     }
 }
 
-TEST_F(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) {
+TEST_P(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 40);
     // One matched contact already holds a credit (of another award): it is skipped.
     const tools::DistrictLine* precredited = nullptr;
@@ -188,7 +194,7 @@ TEST_F(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) 
     EXPECT_EQ(window.messageCalls, int(list.lines.size()));
 }
 
-TEST_F(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
+TEST_P(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 30, 1.0, 0.5);
     bool hasSuffixed = false;
     for (const auto& line : list.lines) {
@@ -204,7 +210,31 @@ TEST_F(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
     EXPECT_FALSE(std::filesystem::exists(errorListFile));
 }
 
-TEST_F(CreditRunTest, ProgressFollowsTheEntries) {
+// The award's core users run Russian and German desktops, whose numbers have a decimal comma.
+// The window's toolkit sets the process's locale from the environment at start-up, as here.
+TEST_P(CreditRunTest, CommaLocalesCreditTheSameRowsAsC) {
+    const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 30, 0.8, 0.25);
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::vector<std::vector<StoredCredit>> credited;
+    for (const char* name : {"C", "de_DE.UTF-8", "ru_RU.UTF-8"}) {
+        SCOPED_TRACE(name);
+        test::ScopedEnv lcAll("LC_ALL", name);
+        std::setlocale(LC_ALL, "");
+        scene.ExecAwards("DELETE FROM Avtozachet");
+        window = RecordingWindow{};
+        window.awardId = scene.RdaAwardId();
+        EXPECT_NO_THROW(Run(AllLogs("Q9TEST")));
+        credited.push_back(scene.Credits());
+        Run(AllLogs("Q9TEST"));  // a rerun appends nothing
+        EXPECT_EQ(scene.Credits(), credited.back());
+    }
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_EQ(credited[0].size(), 24u);
+    EXPECT_EQ(credited[1], credited[0]);
+    EXPECT_EQ(credited[2], credited[0]);
+}
+
+TEST_P(CreditRunTest, ProgressFollowsTheEntries) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 3, 1.0, 0.0);
     std::vector<std::string> lines;
     for (const auto& line : list.lines) {
@@ -229,7 +259,7 @@ TEST_F(CreditRunTest, ProgressFollowsTheEntries) {
     }
 }
 
-TEST_F(CreditRunTest, BadLineStopsTheRunKeepingEarlierCreditsAndNoErrorList) {
+TEST_P(CreditRunTest, BadLineStopsTheRunKeepingEarlierCreditsAndNoErrorList) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 2, 1.0, 0.0);
     scene.Serve("Q9TEST",
                 {list.lines[0].text, "QQ-99,N0BODY,01.01.2001", "D1,C1", list.lines[1].text});
@@ -241,7 +271,7 @@ TEST_F(CreditRunTest, BadLineStopsTheRunKeepingEarlierCreditsAndNoErrorList) {
     EXPECT_EQ(window.progress, (std::vector<int>{0, 0, 33}));
 }
 
-TEST_F(CreditRunTest, AwardChangedDuringTheRunAppliesToLaterCredits) {
+TEST_P(CreditRunTest, AwardChangedDuringTheRunAppliesToLaterCredits) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 4, 1.0, 0.0);
     const std::string second = scene.RdaAwardId(1);
     window.onMessages = [&](int call) {
@@ -258,7 +288,7 @@ TEST_F(CreditRunTest, AwardChangedDuringTheRunAppliesToLaterCredits) {
     EXPECT_EQ(credits[3].awards, second);
 }
 
-TEST_F(CreditRunTest, StopRequestEndsTheRunAfterTheCurrentEntry) {
+TEST_P(CreditRunTest, StopRequestEndsTheRunAfterTheCurrentEntry) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 6, 0.5, 0.0);
     size_t matchedInFirstTwo = 0;
     for (size_t i = 0; i < 2; ++i) {
@@ -272,7 +302,7 @@ TEST_F(CreditRunTest, StopRequestEndsTheRunAfterTheCurrentEntry) {
     EXPECT_FALSE(std::filesystem::exists(errorListFile));
 }
 
-TEST_F(CreditRunTest, StopRequestDuringTheLastEntryStillCompletesTheRun) {
+TEST_P(CreditRunTest, StopRequestDuringTheLastEntryStillCompletesTheRun) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 4, 0.5, 0.0);
     window.onMessages = [&](int call) { window.stop = call == int(list.lines.size()); };
     Run(AllLogs("Q9TEST"));
@@ -280,7 +310,7 @@ TEST_F(CreditRunTest, StopRequestDuringTheLastEntryStillCompletesTheRun) {
     EXPECT_EQ(window.opened, std::vector<std::filesystem::path>{errorListFile});
 }
 
-TEST_F(CreditRunTest, AllMatchedLeavesAnOlderErrorListAlone) {
+TEST_P(CreditRunTest, AllMatchedLeavesAnOlderErrorListAlone) {
     scene.ServeGenerated("Q9TEST", 5, 1.0, 0.2);
     test::WriteFileBytes(errorListFile, "old\r\n");
     Run(AllLogs("Q9TEST"));
@@ -288,7 +318,7 @@ TEST_F(CreditRunTest, AllMatchedLeavesAnOlderErrorListAlone) {
     EXPECT_TRUE(window.opened.empty());
 }
 
-TEST_F(CreditRunTest, UnwritableErrorListEndsTheRunWithItsMessage) {
+TEST_P(CreditRunTest, UnwritableErrorListEndsTheRunWithItsMessage) {
     scene.ServeGenerated("Q9TEST", 5, 0.4, 0.0);
     // A folder in the file's place cannot be opened for writing, root or not.
     std::filesystem::create_directory(errorListFile);
@@ -298,7 +328,7 @@ TEST_F(CreditRunTest, UnwritableErrorListEndsTheRunWithItsMessage) {
     EXPECT_EQ(scene.Credits().size(), 2u);
 }
 
-TEST_F(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
+TEST_P(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
     scene.service.SetReply("Q9TEST", {.status = 200, .body = "x", .cutAfterBytes = 0});
     const std::string message = RunFailure(AllLogs("Q9TEST"));
     EXPECT_EQ(message.rfind("Error reading data: (", 0), 0u) << message;
@@ -306,10 +336,19 @@ TEST_F(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
     EXPECT_TRUE(scene.Credits().empty());
 }
 
+INSTANTIATE_TEST_SUITE_P(Engines, CreditRunTest,
+                         testing::Values(logdb::EngineKind::Sqlite, logdb::EngineKind::Odbc),
+                         [](const testing::TestParamInfo<logdb::EngineKind>& info) {
+                             return info.param == logdb::EngineKind::Sqlite ? "Sqlite" : "Odbc";
+                         });
+
 TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
-    std::setlocale(LC_TIME, "C");
     const districts::DistrictEntry entry{"TB-02", "Q1ABC/P", std::chrono::year{2019} / 3 / 5};
-    EXPECT_EQ(ErrorListLine(entry), "03/05/19 Q1ABC/P TB-02");
+    for (const auto& [locale, line] :
+         {std::pair{"C", "03/05/19 Q1ABC/P TB-02"}, {"ru_RU.UTF-8", "05.03.2019 Q1ABC/P TB-02"}}) {
+        test::ScopedEnv lcAll("LC_ALL", locale);
+        EXPECT_EQ(ErrorListLine(entry), line);
+    }
 
     test::TempDir dir;
     WriteErrorList(dir / "ErrorList.txt", {"a b", "c"});

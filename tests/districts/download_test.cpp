@@ -1,15 +1,24 @@
 // The download against a real HTTPS server on loopback (the local district-list service).
+// The behaviour cases are one fixture run over every transport the platform has
+// (TransportUnderTest); the few cases of one transport's own settings follow at the end.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "district_service/connect_proxy.h"
 #include "district_service/district_service.h"
+#include "districts/http_transport.h"
 #include "districts/net_http_client.h"
 #include "platform/error.h"
 #include "scoped_env.h"
@@ -19,6 +28,7 @@ namespace telvora::districts {
 namespace {
 
 using district_service::BuiltTestCertificates;
+using district_service::ConnectProxy;
 using district_service::DistrictService;
 using district_service::LocationForm;
 using district_service::RawTlsServer;
@@ -39,6 +49,17 @@ ServiceOptions Options(bool trusted = true) {
     options.cert = files.cert;
     options.key = files.key;
     return options;
+}
+
+// A 302 to `location` that sets `setCookies` on the way.
+Reply Redirect(const std::string& location, const std::vector<std::string>& setCookies = {}) {
+    Reply reply;
+    reply.status = 302;
+    reply.headers.emplace_back("Location", location);
+    for (const std::string& header : setCookies) {
+        reply.headers.emplace_back("Set-Cookie", header);
+    }
+    return reply;
 }
 
 // The message of the download's failure; fails the test when it succeeds.
@@ -65,10 +86,61 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
+// What a transport brings to the behaviour cases.
+struct TransportUnderTest {
+    std::string name;
+    std::function<std::unique_ptr<HttpTransport>(const TransportOptions&)> make;
+    // Points the current user's proxy settings at `proxy` ("host:port"), with the hosts of
+    // `bypass` (comma-separated, may be empty) reached directly, until the result goes.
+    std::function<std::shared_ptr<void>(const std::string& proxy, const std::string& bypass)>
+        useProxy;
+    // The platform's codes in "Error reading data: (%d) %s" for a body cut short, a body
+    // whose announced length is past the limit, one that passes it while it arrives, and a
+    // body that stalls.
+    int cutCode, announcedTooLargeCode, tooLargeCode, stalledCode;
+};
+
+void PrintTo(const TransportUnderTest& transport, std::ostream* out) {
+    *out << transport.name;
+}
+
+// libcurl reads the proxy from the environment.
+class EnvironmentProxy {
+  public:
+    EnvironmentProxy(const std::string& proxy, const std::string& bypass)
+        : proxy_("https_proxy", "http://" + proxy),
+          bypass_("no_proxy", bypass.empty() ? std::nullopt : std::optional(bypass)) {}
+
+  private:
+    test::ScopedEnv proxy_;
+    test::ScopedEnv bypass_;
+    test::ScopedEnv bypassUpper_{"NO_PROXY", std::nullopt};
+};
+
+const TransportUnderTest kLibcurl = {
+    .name = "libcurl",
+    .make = [](const TransportOptions& options) { return MakeHttpTransport(options); },
+    .useProxy =
+        [](const std::string& proxy, const std::string& bypass) {
+            return std::make_shared<EnvironmentProxy>(proxy, bypass);
+        },
+    .cutCode = 18,                // CURLE_PARTIAL_FILE
+    .announcedTooLargeCode = 63,  // CURLE_FILESIZE_EXCEEDED
+    .tooLargeCode = 23,           // CURLE_WRITE_ERROR
+    .stalledCode = 28,            // CURLE_OPERATION_TIMEDOUT
+};
+
+std::string ReadError(int code) {
+    return "Error reading data: (" + std::to_string(code) + ") ";
+}
+
 // Trusts the test CA the way a user would (SSL_CERT_FILE), talks to loopback directly
 // whatever proxy the machine has, and reads unmarked bodies as UTF-8.
-class DownloadTest : public testing::Test {
+class DownloadFixture : public testing::Test {
   protected:
+    explicit DownloadFixture(TransportUnderTest transport) : transport_(std::move(transport)) {}
+
+    TransportUnderTest transport_;
     test::ScopedEnv caFile_{"SSL_CERT_FILE", BuiltTestCertificates().ca.string()};
     test::ScopedEnv httpsProxy_{"https_proxy", std::nullopt};
     test::ScopedEnv httpsProxyUpper_{"HTTPS_PROXY", std::nullopt};
@@ -77,8 +149,11 @@ class DownloadTest : public testing::Test {
     test::ScopedEnv noProxy_{"no_proxy", "127.0.0.1,127.0.0.2,localhost"};
     test::ScopedEnv locale_{"LC_ALL", "C.UTF-8"};
     DistrictService service_{Options()};
-    NetHTTPClient client_;
+    NetHTTPClient client_{Transport()};
 
+    std::unique_ptr<HttpTransport> Transport(const TransportOptions& options = {}) {
+        return transport_.make(options);
+    }
     Lines Download(const std::string& callsign) {
         return DownloadDistrictList(client_, service_.BaseUrl(), callsign);
     }
@@ -93,9 +168,35 @@ class DownloadTest : public testing::Test {
         }
         return requests.back();
     }
+    // The Cookie header of each request since the last ClearRequests ("-" for none).
+    std::vector<std::string> CookiesSent() {
+        std::vector<std::string> cookies;
+        for (const RecordedRequest& request : service_.Requests()) {
+            cookies.push_back(request.Header("Cookie").value_or("-"));
+        }
+        return cookies;
+    }
+    // Stores the cookies of `setCookies` with a download of their own.
+    void StoreCookies(const std::vector<std::string>& setCookies) {
+        Reply setter;
+        for (const std::string& header : setCookies) {
+            setter.headers.emplace_back("Set-Cookie", header);
+        }
+        service_.SetReply("SETTER", setter);
+        ASSERT_EQ(Download("SETTER"), Lines{});
+    }
 };
 
-TEST_F(DownloadTest, ReturnsTheListAndSendsOnlyUserAgent) {
+class DownloadTest : public DownloadFixture,
+                     public testing::WithParamInterface<TransportUnderTest> {
+  protected:
+    DownloadTest() : DownloadFixture(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, DownloadTest, testing::Values(kLibcurl),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_P(DownloadTest, ReturnsTheListAndSendsOnlyUserAgent) {
     service_.SetList("R1ABC", kList);
     EXPECT_EQ(Download("R1ABC"), kListLines);
 
@@ -110,12 +211,12 @@ TEST_F(DownloadTest, ReturnsTheListAndSendsOnlyUserAgent) {
     EXPECT_EQ(request.HeaderCount("User-Agent"), 1u);
 }
 
-TEST_F(DownloadTest, EmptyListGivesNoLines) {
+TEST_P(DownloadTest, EmptyListGivesNoLines) {
     service_.SetList("R1ABC", "");
     EXPECT_EQ(Download("R1ABC"), Lines{});
 }
 
-TEST_F(DownloadTest, CallsignReachesTheServerEncoded) {
+TEST_P(DownloadTest, CallsignReachesTheServerEncoded) {
     struct Case {
         std::string callsign;
         std::string target;
@@ -139,7 +240,7 @@ TEST_F(DownloadTest, CallsignReachesTheServerEncoded) {
     EXPECT_EQ(Download("R/A1"), kListLines);
 }
 
-TEST_F(DownloadTest, ServesListFilesFromTheRootFolder) {
+TEST_P(DownloadTest, ServesListFilesFromTheRootFolder) {
     test::TempDir root;
     test::WriteFileBytes(root / district_service::ListFileName("r/a1"), kList);
     ServiceOptions options = Options();
@@ -150,7 +251,7 @@ TEST_F(DownloadTest, ServesListFilesFromTheRootFolder) {
     EXPECT_EQ(DownloadDistrictList(client_, folderService.BaseUrl(), "UNKNOWN"), Lines{});
 }
 
-TEST_F(DownloadTest, FollowsFiveRedirectsOfEveryFollowedStatus) {
+TEST_P(DownloadTest, FollowsFiveRedirectsOfEveryFollowedStatus) {
     const LocationForm forms[] = {LocationForm::Absolute, LocationForm::Rooted,
                                   LocationForm::Relative};
     for (const int status : {301, 302, 303, 307, 308}) {
@@ -174,17 +275,15 @@ TEST_F(DownloadTest, FollowsFiveRedirectsOfEveryFollowedStatus) {
     }
 }
 
-TEST_F(DownloadTest, ARedirectToPlainHttpIsRefused) {
+TEST_P(DownloadTest, ARedirectToPlainHttpIsRefused) {
     const int plainPort = ClosedPort();
-    service_.SetReply(
-        "DOWN", Reply{.status = 302,
-                      .headers = {{"Location", "http://127.0.0.1:" + std::to_string(plainPort) +
-                                                   "/csv?call=DOWN"}}});
+    service_.SetReply("DOWN",
+                      Redirect("http://127.0.0.1:" + std::to_string(plainPort) + "/csv?call=DOWN"));
     EXPECT_EQ(Failure("DOWN"), NetHTTPClient::kInsecureRedirect);
     EXPECT_EQ(service_.Requests().size(), 1u);
 }
 
-TEST_F(DownloadTest, TheSixthRedirectFails) {
+TEST_P(DownloadTest, TheSixthRedirectFails) {
     for (const int status : {301, 302, 303, 307, 308}) {
         const std::string call = "R" + std::to_string(status);
         service_.SetList(call, kList);
@@ -195,7 +294,7 @@ TEST_F(DownloadTest, TheSixthRedirectFails) {
     }
 }
 
-TEST_F(DownloadTest, OtherRedirectStatusesAndMissingLocationsAreFinal) {
+TEST_P(DownloadTest, OtherRedirectStatusesAndMissingLocationsAreFinal) {
     for (const int status : {300, 304, 305, 306, 302}) {
         const std::string call = "S" + std::to_string(status);
         Reply reply;
@@ -211,7 +310,7 @@ TEST_F(DownloadTest, OtherRedirectStatusesAndMissingLocationsAreFinal) {
     }
 }
 
-TEST_F(DownloadTest, ResolvesARelativeLocationWithDotSegments) {
+TEST_P(DownloadTest, ResolvesARelativeLocationWithDotSegments) {
     service_.SetList("R1ABC", kList);
     Reply redirect;
     redirect.status = 302;
@@ -221,7 +320,7 @@ TEST_F(DownloadTest, ResolvesARelativeLocationWithDotSegments) {
     EXPECT_EQ(LastRequest().target, "/hop1?call=R1ABC");
 }
 
-TEST_F(DownloadTest, ARedirectToAnInvalidUrlFails) {
+TEST_P(DownloadTest, ARedirectToAnInvalidUrlFails) {
     Reply redirect;
     redirect.status = 301;
     redirect.headers.emplace_back("Location", "ftp://127.0.0.1/list");
@@ -229,7 +328,7 @@ TEST_F(DownloadTest, ARedirectToAnInvalidUrlFails) {
     EXPECT_EQ(Failure("R1ABC"), "Invalid URL");
 }
 
-TEST_F(DownloadTest, ErrorStatusBodiesAreTheList) {
+TEST_P(DownloadTest, ErrorStatusBodiesAreTheList) {
     struct Case {
         int status;
         std::string body;
@@ -254,7 +353,7 @@ TEST_F(DownloadTest, ErrorStatusBodiesAreTheList) {
     }
 }
 
-TEST_F(DownloadTest, ByteOrderMarksDecideTheEncoding) {
+TEST_P(DownloadTest, ByteOrderMarksDecideTheEncoding) {
     struct Case {
         std::string body;
         Lines lines;
@@ -292,7 +391,7 @@ TEST_F(DownloadTest, ByteOrderMarksDecideTheEncoding) {
               "No mapping for the Unicode character exists in the target multi-byte code page");
 }
 
-TEST_F(DownloadTest, CookiesSetByOneDownloadGoWithTheNext) {
+TEST_P(DownloadTest, CookiesSetByOneDownloadGoWithTheNext) {
     Reply first;
     first.body = kList;
     first.headers.emplace_back("Set-Cookie", "session=one; Path=/");
@@ -309,12 +408,12 @@ TEST_F(DownloadTest, CookiesSetByOneDownloadGoWithTheNext) {
     EXPECT_NE(cookie->find("lang=ru"), std::string::npos) << *cookie;
 
     // A new client is a program restart: its store starts empty.
-    NetHTTPClient restarted;
+    NetHTTPClient restarted(Transport());
     DownloadDistrictList(restarted, service_.BaseUrl(), "UA1AAA");
     EXPECT_EQ(LastRequest().HeaderCount("Cookie"), 0u);
 }
 
-TEST_F(DownloadTest, CookiesSetOnTheWayThroughRedirectsAreKept) {
+TEST_P(DownloadTest, CookiesSetOnTheWayThroughRedirectsAreKept) {
     service_.SetList("R1ABC", kList);
     Reply redirect;
     redirect.status = 302;
@@ -327,7 +426,62 @@ TEST_F(DownloadTest, CookiesSetOnTheWayThroughRedirectsAreKept) {
     EXPECT_EQ(LastRequest().Header("Cookie"), "hop=1");
 }
 
-TEST_F(DownloadTest, AFailedDownloadLeavesTheCookieStoreAsItWas) {
+TEST_P(DownloadTest, CookiesSetAlongARedirectChainAreNotSentWithinIt) {
+    StoreCookies({"old=1; Path=/"});
+    service_.SetList("UA1AAA", kList);
+    service_.SetReply("/csv", "R1ABC", Redirect("/hop1?call=R1ABC", {"hop=1; Path=/"}));
+    service_.SetReply("/hop1", "R1ABC",
+                      Redirect("/hop2?call=R1ABC", {"hop=2; Path=/", "second=2; Path=/"}));
+    Reply last;
+    last.body = kList;
+    last.headers.emplace_back("Set-Cookie", "last=3; Path=/");
+    service_.SetReply("/hop2", "R1ABC", last);
+    service_.ClearRequests();
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(CookiesSent(), (std::vector<std::string>{"old=1", "old=1", "old=1"}));
+
+    // Once the download has ended, what the chain set is stored, in the order it was set.
+    service_.ClearRequests();
+    EXPECT_EQ(Download("UA1AAA"), kListLines);
+    EXPECT_EQ(CookiesSent(), std::vector<std::string>{"old=1; hop=2; second=2; last=3"});
+}
+
+TEST_P(DownloadTest, CookiesGoOnlyWhereTheirDomainAndPathSay) {
+    StoreCookies({"root=1; Path=/", "csv=2; Path=/csv", "hop=3; Path=/hop1",
+                  "ip=4; Domain=127.0.0.1", "elsewhere=5; Domain=example.org",
+                  "wide=6; Domain=0.0.1"});
+    service_.SetList("R1ABC", kList);
+    service_.AddRedirectChain("R1ABC", 1, 302);  // /csv, then /hop1
+    service_.ClearRequests();
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(CookiesSent(),
+              (std::vector<std::string>{"csv=2; root=1; ip=4", "hop=3; root=1; ip=4"}));
+
+    // Set by 127.0.0.1: the same server under another name gets none of them.
+    service_.ClearRequests();
+    EXPECT_EQ(DownloadDistrictList(client_, "https://localhost:" + std::to_string(service_.Port()),
+                                   "R1ABC"),
+              kListLines);
+    EXPECT_EQ(CookiesSent(), (std::vector<std::string>{"-", "-"}));
+}
+
+TEST_P(DownloadTest, CookiesLastAsLongAsTheirExpirySays) {
+    StoreCookies({"session=1", "hour=2; Max-Age=3600",
+                  "later=3; Expires=Fri, 01 Jan 2100 00:00:00 GMT",
+                  "past=4; Expires=Wed, 21 Oct 2015 07:28:00 GMT", "zero=5; Max-Age=0"});
+    service_.SetList("R1ABC", kList);
+    service_.ClearRequests();
+    Download("R1ABC");
+    EXPECT_EQ(CookiesSent(), std::vector<std::string>{"session=1; hour=2; later=3"});
+
+    // An expiry in the past takes a stored cookie away.
+    StoreCookies({"hour=gone; Max-Age=0", "later=gone; Expires=Thu, 01 Jan 1970 00:00:00 GMT"});
+    service_.ClearRequests();
+    Download("R1ABC");
+    EXPECT_EQ(CookiesSent(), std::vector<std::string>{"session=1"});
+}
+
+TEST_P(DownloadTest, AFailedDownloadLeavesTheCookieStoreAsItWas) {
     Reply setter;
     setter.body = kList;
     setter.headers.emplace_back("Set-Cookie", "session=one; Path=/");
@@ -376,15 +530,16 @@ TEST_F(DownloadTest, AFailedDownloadLeavesTheCookieStoreAsItWas) {
     }
 }
 
-TEST_F(DownloadTest, ACutBodyIsAFailureNotAShorterList) {
+TEST_P(DownloadTest, ACutBodyIsAFailureNotAShorterList) {
     Reply cut;
     cut.body = std::string(kList) + "D3,R1ABCDEF,07.03.2019\r\n";
     cut.cutAfterBytes = std::string(kList).size() + 6;  // "D3,R1A" would read as R1A
     service_.SetReply("R1ABC", cut);
-    EXPECT_EQ(Failure("R1ABC").rfind("Error reading data: (18) ", 0), 0u) << Failure("R1ABC");
+    const std::string message = Failure("R1ABC");
+    EXPECT_EQ(message.rfind(ReadError(transport_.cutCode), 0), 0u) << message;
 }
 
-TEST_F(DownloadTest, ServersThatBreakTheResponseFail) {
+TEST_P(DownloadTest, ServersThatBreakTheResponseFail) {
     const auto files = BuiltTestCertificates();
     struct Case {
         const char* name;
@@ -399,10 +554,10 @@ TEST_F(DownloadTest, ServersThatBreakTheResponseFail) {
         {"status line cut", "HTTP/1.1 20", false, kUnknown},
         {"body shorter than its length",
          "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nD1,C1,05.03.2019\r\n", false,
-         "Error reading data: (18) "},
+         ReadError(transport_.cutCode)},
         {"last chunk missing",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12\r\nD1,C1,05.03.2019\r\n\r\n",
-         false, "Error reading data: (18) "},
+         false, ReadError(transport_.cutCode)},
         {"not HTTP at all", "SSH-2.0-OpenSSH\r\n", false, kUnknown},
     };
     for (const Case& c : cases) {
@@ -413,14 +568,30 @@ TEST_F(DownloadTest, ServersThatBreakTheResponseFail) {
     }
 }
 
-TEST_F(DownloadTest, ABodyEndedByClosingTheConnectionIsComplete) {
+TEST_P(DownloadTest, ABodyEndedByClosingTheConnectionIsComplete) {
     const auto files = BuiltTestCertificates();
     RawTlsServer server(files.cert, files.key,
                         "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n"s + kList);
     EXPECT_EQ(DownloadDistrictList(client_, server.BaseUrl(), "R1ABC"), kListLines);
 }
 
-TEST_F(DownloadTest, AnOversizedBodyIsRefused) {
+TEST_P(DownloadTest, TrailersAfterAChunkedBodyAreNoHeadersOfIt) {
+    // A Location or Set-Cookie in the trailer neither redirects nor sets anything. Cookies go
+    // by host, not port: what this server set would reach the service.
+    const auto files = BuiltTestCertificates();
+    RawTlsServer server(files.cert, files.key,
+                        "HTTP/1.1 302 Found\r\nTransfer-Encoding: chunked\r\n"
+                        "Set-Cookie: head=1; Path=/\r\n\r\n"
+                        "13\r\nD1,R1ABC,05.03.2019\r\n0\r\n"
+                        "Location: /hop1\r\nSet-Cookie: trailer=1; Path=/\r\n\r\n");
+    EXPECT_EQ(DownloadDistrictList(client_, server.BaseUrl(), "R1ABC"),
+              Lines{"D1,R1ABC,05.03.2019"});
+    service_.SetList("R1ABC", kList);
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(LastRequest().Header("Cookie"), "head=1");
+}
+
+TEST_P(DownloadTest, AnOversizedBodyIsRefused) {
     const auto files = BuiltTestCertificates();
     const std::string big(NetHTTPClient::kMaxBodyBytes + 1, 'x');
     {
@@ -429,38 +600,38 @@ TEST_F(DownloadTest, AnOversizedBodyIsRefused) {
             files.cert, files.key,
             "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n");
         const std::string message = FailureOf(client_, server.BaseUrl(), "R1ABC");
-        EXPECT_EQ(message.rfind("Error reading data: (63) ", 0), 0u) << message;
+        EXPECT_EQ(message.rfind(ReadError(transport_.announcedTooLargeCode), 0), 0u) << message;
     }
     {
         // Its length unannounced: refused when it passes the limit.
         RawTlsServer server(files.cert, files.key, "HTTP/1.0 200 OK\r\n\r\n" + big);
         const std::string message = FailureOf(client_, server.BaseUrl(), "R1ABC");
-        EXPECT_EQ(message.rfind("Error reading data: (23) ", 0), 0u) << message;
+        EXPECT_EQ(message.rfind(ReadError(transport_.tooLargeCode), 0), 0u) << message;
     }
 }
 
-TEST_F(DownloadTest, StallsEndWithTheNoProgressTimeout) {
-    client_.SetNoProgressTimeout(1s);
+TEST_P(DownloadTest, StallsEndWithTheNoProgressTimeout) {
+    NetHTTPClient client(Transport({.noProgressTimeout = 1s}));
     Reply beforeHeaders;
     beforeHeaders.body = kList;
     beforeHeaders.stall = 60s;
     service_.SetReply("BEFORE", beforeHeaders);
-    EXPECT_EQ(Failure("BEFORE"), kUnknown);
+    EXPECT_EQ(FailureOf(client, service_.BaseUrl(), "BEFORE"), kUnknown);
 
     Reply inBody = beforeHeaders;
     inBody.stallAfterBytes = 10;
     service_.SetReply("INBODY", inBody);
-    const std::string message = Failure("INBODY");
-    EXPECT_EQ(message.rfind("Error reading data: (28) ", 0), 0u) << message;
+    const std::string message = FailureOf(client, service_.BaseUrl(), "INBODY");
+    EXPECT_EQ(message.rfind(ReadError(transport_.stalledCode), 0), 0u) << message;
 }
 
-TEST_F(DownloadTest, NothingListeningIsAnUnknownError) {
-    NetHTTPClient client;
+TEST_P(DownloadTest, NothingListeningIsAnUnknownError) {
+    NetHTTPClient client(Transport());
     EXPECT_EQ(FailureOf(client, "https://127.0.0.1:" + std::to_string(ClosedPort()), "R1ABC"),
               kUnknown);
 }
 
-TEST_F(DownloadTest, BadBaseOrCallsignFailsBeforeAnyRequest) {
+TEST_P(DownloadTest, BadBaseOrCallsignFailsBeforeAnyRequest) {
     EXPECT_EQ(FailureOf(client_, "127.0.0.1:" + std::to_string(service_.Port()), "R1ABC"),
               "Invalid URL");
     EXPECT_EQ(Failure("R%FF1"),
@@ -468,20 +639,52 @@ TEST_F(DownloadTest, BadBaseOrCallsignFailsBeforeAnyRequest) {
     EXPECT_TRUE(service_.Requests().empty());
 }
 
-TEST_F(DownloadTest, ProxiesComeFromTheEnvironment) {
+TEST_P(DownloadTest, TheUsersProxyCarriesEveryRequestThroughATunnel) {
+    StoreCookies({"session=one; Path=/"});
     service_.SetList("R1ABC", kList);
-    const std::string deadProxy = "http://127.0.0.1:" + std::to_string(ClosedPort());
-    const test::ScopedEnv proxy("https_proxy", deadProxy);
+    service_.AddRedirectChain("R1ABC", 2, 302);
+    ConnectProxy proxy;
+    const auto settings = transport_.useProxy(proxy.Address(), "");
+    service_.ClearRequests();
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+
+    // One CONNECT to the service for each request, redirects included.
+    const auto connects = proxy.Requests();
+    ASSERT_EQ(connects.size(), 3u);
+    for (const RecordedRequest& connect : connects) {
+        EXPECT_EQ(connect.method, "CONNECT");
+        EXPECT_EQ(connect.target, "127.0.0.1:" + std::to_string(service_.Port()));
+        EXPECT_EQ(connect.HeaderCount("Cookie"), 0u) << "cookies are the service's alone";
+    }
+    EXPECT_EQ(CookiesSent(),
+              (std::vector<std::string>{"session=one", "session=one", "session=one"}));
+
+    // TLS runs end to end inside the tunnel: the certificate checked is the server's own.
+    DistrictService untrusted(Options(false));
+    EXPECT_EQ(FailureOf(client_, untrusted.BaseUrl(), "R1ABC"),
+              "Server Certificate Invalid or not present");
+    EXPECT_EQ(proxy.Requests().back().target, "127.0.0.1:" + std::to_string(untrusted.Port()));
+    EXPECT_TRUE(untrusted.Requests().empty());
+}
+
+TEST_P(DownloadTest, TheBypassListGoesDirectAndADeadProxyFails) {
+    service_.SetList("R1ABC", kList);
+    ConnectProxy proxy;
     {
-        const test::ScopedEnv noProxy("no_proxy", std::nullopt);
-        const test::ScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
+        const auto settings = transport_.useProxy(proxy.Address(), "127.0.0.1");
+        EXPECT_EQ(Download("R1ABC"), kListLines);
+        EXPECT_TRUE(proxy.Requests().empty());
+    }
+    const std::string deadProxy = "127.0.0.1:" + std::to_string(ClosedPort());
+    {
+        const auto settings = transport_.useProxy(deadProxy, "");
         EXPECT_EQ(Failure("R1ABC"), kUnknown);
     }
-    const test::ScopedEnv noProxy("no_proxy", "127.0.0.1");
+    const auto settings = transport_.useProxy(deadProxy, "127.0.0.1");
     EXPECT_EQ(Download("R1ABC"), kListLines);
 }
 
-TEST_F(DownloadTest, AnUntrustedCertificateIsRejected) {
+TEST_P(DownloadTest, AnUntrustedCertificateIsRejected) {
     DistrictService untrusted(Options(false));
     untrusted.SetList("R1ABC", kList);
     EXPECT_EQ(FailureOf(client_, untrusted.BaseUrl(), "R1ABC"),
@@ -489,7 +692,7 @@ TEST_F(DownloadTest, AnUntrustedCertificateIsRejected) {
     EXPECT_TRUE(untrusted.Requests().empty());
 }
 
-TEST_F(DownloadTest, TheHostNameIsChecked) {
+TEST_P(DownloadTest, TheHostNameIsChecked) {
     // The certificate names 127.0.0.1 and localhost; 127.0.0.2 is loopback too.
     ServiceOptions options = Options();
     options.host = "127.0.0.2";
@@ -503,7 +706,22 @@ TEST_F(DownloadTest, TheHostNameIsChecked) {
               Lines{});
 }
 
-TEST_F(DownloadTest, TrustFollowsSslCertFileAtEachDownload) {
+TEST_P(DownloadTest, AClientCertificateDemandIsReported) {
+    ServiceOptions options = Options();
+    options.clientCa = BuiltTestCertificates().ca;
+    DistrictService demanding(options);
+    EXPECT_EQ(FailureOf(client_, demanding.BaseUrl(), "R1ABC"),
+              "Unspecified certificate from client");
+}
+
+// The libcurl transport's own settings, and the proxy as the process that tests of a build
+// for another platform start beside their client.
+class LibcurlDownloadTest : public DownloadFixture {
+  protected:
+    LibcurlDownloadTest() : DownloadFixture(kLibcurl) {}
+};
+
+TEST_F(LibcurlDownloadTest, TrustFollowsSslCertFileAtEachDownload) {
     service_.SetList("R1ABC", kList);
     {
         const test::ScopedEnv caFile("SSL_CERT_FILE", std::nullopt);
@@ -516,12 +734,63 @@ TEST_F(DownloadTest, TrustFollowsSslCertFileAtEachDownload) {
     EXPECT_EQ(Download("R1ABC"), kListLines);
 }
 
-TEST_F(DownloadTest, AClientCertificateDemandIsReported) {
-    ServiceOptions options = Options();
-    options.clientCa = BuiltTestCertificates().ca;
-    DistrictService demanding(options);
-    EXPECT_EQ(FailureOf(client_, demanding.BaseUrl(), "R1ABC"),
-              "Unspecified certificate from client");
+// telvora-district-service --connect-proxy, started for one test and ended with it.
+class ProxyProcess {
+  public:
+    explicit ProxyProcess(const std::filesystem::path& record) {
+        int out[2];
+        if (pipe(out) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const std::string program = TELVORA_DISTRICT_SERVICE;
+        const std::string recordPath = record.string();
+        char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--connect-proxy"),
+                        const_cast<char*>("--record"), const_cast<char*>(recordPath.c_str()),
+                        nullptr};
+        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        if (spawned != 0) {
+            close(out[0]);
+            throw std::runtime_error("can't start " + program);
+        }
+        // Its first line is the port, written once it listens.
+        std::string line;
+        char c = 0;
+        while (read(out[0], &c, 1) == 1 && c != '\n') {
+            line += c;
+        }
+        close(out[0]);
+        port_ = std::atoi(line.c_str());
+    }
+    ~ProxyProcess() {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    ProxyProcess(const ProxyProcess&) = delete;
+    ProxyProcess& operator=(const ProxyProcess&) = delete;
+
+    int Port() const { return port_; }
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+TEST_F(LibcurlDownloadTest, TheProxyRunsAsAProcessOfItsOwn) {
+    test::TempDir dir;
+    const std::filesystem::path record = dir / "connects.txt";
+    ProxyProcess proxy(record);
+    ASSERT_GT(proxy.Port(), 0);
+    service_.SetList("R1ABC", kList);
+    const auto settings = transport_.useProxy("127.0.0.1:" + std::to_string(proxy.Port()), "");
+    EXPECT_EQ(Download("R1ABC"), kListLines);
+    EXPECT_EQ(test::ReadFileBytes(record), "127.0.0.1:" + std::to_string(service_.Port()) + "\n");
 }
 
 }  // namespace

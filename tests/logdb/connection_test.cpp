@@ -95,11 +95,7 @@ TEST_F(ConnectionOpen, OpensTheFileNamedWithBackslashesReadWrite) {
     EXPECT_FALSE(connection.Connected());
     connection.Open();
     ASSERT_TRUE(connection.Connected());
-    EXPECT_EQ(connection.FilePath(), file.string());
-    EXPECT_EQ(sqlite3_db_readonly(connection.Handle(), "main"), 0);
-    EXPECT_EQ(
-        sqlite3_exec(connection.Handle(), "INSERT INTO t VALUES ('y')", nullptr, nullptr, nullptr),
-        SQLITE_OK);
+    connection.GetEngine().Insert("t", {"a"}, {std::string("y")});
     connection.Open();  // already open: nothing happens
     EXPECT_TRUE(connection.Connected());
     connection.Close();
@@ -120,10 +116,7 @@ TEST_F(ConnectionOpen, RelativePathsAreTakenFromTheCurrentFolderAndNeverReadAsUr
     Connection uriLike("ADOConnection2");
     uriLike.SetConnectionString(BuildConnectionString("file:x.mdb"));
     uriLike.Open();
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(uriLike.Handle(), "SELECT * FROM marker", -1, &stmt, nullptr),
-              SQLITE_OK);
-    sqlite3_finalize(stmt);
+    EXPECT_NO_THROW(uriLike.GetEngine().Execute("SELECT * FROM marker", {}));
     uriLike.Close();
     std::filesystem::current_path(previous);
 }
@@ -134,7 +127,7 @@ TEST_F(ConnectionOpen, PathHoldingASemicolonOpensThroughTheQuotedString) {
     MakeDatabase(odd / "db" / "logs.mdb", "CREATE TABLE semi(a);");
     connection.SetConnectionString(BuildConnectionString(odd.string() + "/db\\logs.mdb"));
     connection.Open();
-    EXPECT_EQ(connection.FilePath(), (odd / "db" / "logs.mdb").string());
+    EXPECT_NO_THROW(connection.GetEngine().Execute("SELECT * FROM semi", {}));
 }
 
 TEST_F(ConnectionOpen, FailuresNameTheFileAndCreateNothing) {
@@ -225,15 +218,10 @@ TEST(ConnectionJournal, KeepsTheFilesJournalModeAndRelaxesSyncOnlyUnderWal) {
         Connection connection("ADOConnection2");
         connection.SetConnectionString(BuildConnectionString(file.string()));
         connection.Open();
-        ASSERT_EQ(sqlite3_exec(connection.Handle(), "INSERT INTO t VALUES (1)", nullptr, nullptr,
-                               nullptr),
-                  SQLITE_OK);
-        sqlite3_stmt* stmt = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(connection.Handle(), "PRAGMA synchronous", -1, &stmt, nullptr),
-                  SQLITE_OK);
-        ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-        EXPECT_EQ(sqlite3_column_int(stmt, 0), c.synchronous);
-        sqlite3_finalize(stmt);
+        connection.GetEngine().Insert("t", {"a"}, {std::int64_t{1}});
+        const auto result = connection.GetEngine().Execute("PRAGMA synchronous", {});
+        ASSERT_TRUE(result && result->rows == 1);
+        EXPECT_EQ(result->cells[0], Value{std::int64_t{c.synchronous}});
         connection.Close();
         EXPECT_EQ(RawDb(file).Scalar("PRAGMA journal_mode"), c.mode);
     }

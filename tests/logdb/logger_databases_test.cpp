@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "error_message.h"
+#include "odbc_test_driver.h"
 #include "platform/error.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -28,9 +29,33 @@ const char* const kLogTable =
     "(Id INTEGER PRIMARY KEY, QSODate DATETIME, CallSign TEXT(20), State TEXT(10), "
     "QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10))";
 
-// A logger installation: "<folder>/db/logs.mdb" and "<folder>/db/awards.mdb".
-class LoggerDatabasesTest : public ::testing::Test {
+// A logger installation: "<folder>/db/logs.mdb" and "<folder>/db/awards.mdb", reached through
+// the engine of the test (SQLite, or ODBC with the SQLite driver standing in for Jet's).
+class LoggerDatabasesBase : public ::testing::Test {
   protected:
+    explicit LoggerDatabasesBase(EngineKind kind) : engine(kind) {
+        if (engine == EngineKind::Odbc) {
+            test::UseTestOdbcDriver();
+        }
+        db.SetEngine(engine);
+    }
+
+    // Databases of the test's engine, for files of their own.
+    std::unique_ptr<LoggerDatabases> Fresh() const {
+        auto fresh = std::make_unique<LoggerDatabases>();
+        fresh->SetEngine(engine);
+        return fresh;
+    }
+
+    // The engine's own message: SQLite's as the engine words it; a driver's behind its prefix.
+    void ExpectEngineMessage(const std::string& message, const std::string& core) const {
+        if (engine == EngineKind::Sqlite) {
+            EXPECT_EQ(message, core);
+        } else {
+            EXPECT_THAT(message, ::testing::HasSubstr(core));
+        }
+    }
+
     void SetUp() override {
         std::filesystem::create_directories(dir / "db");
         logs = dir / "db" / "logs.mdb";
@@ -71,13 +96,30 @@ class LoggerDatabasesTest : public ::testing::Test {
         return calls;
     }
 
+    EngineKind engine;
     TempDir dir;
     std::filesystem::path logs;
     std::filesystem::path awards;
     LoggerDatabases db;
 };
 
-TEST_F(LoggerDatabasesTest, AwardsStatementIsStoredFromTheStart) {
+class LoggerDatabasesTest : public LoggerDatabasesBase,
+                            public ::testing::WithParamInterface<EngineKind> {
+  protected:
+    LoggerDatabasesTest() : LoggerDatabasesBase(GetParam()) {}
+};
+
+std::string EngineName(const ::testing::TestParamInfo<EngineKind>& info) {
+    return info.param == EngineKind::Sqlite ? "Sqlite" : "Odbc";
+}
+
+// What SQLite files alone can hold: dates as text or day counts in one column.
+class SqliteStorageTest : public LoggerDatabasesBase {
+  protected:
+    SqliteStorageTest() : LoggerDatabasesBase(EngineKind::Sqlite) {}
+};
+
+TEST_P(LoggerDatabasesTest, AwardsStatementIsStoredFromTheStart) {
     EXPECT_THAT(db.ADOQuery1.SqlLines(),
                 ElementsAre("SELECT *", "FROM Statistic", "WHERE Description  LIKE \"RDA%\";"));
     EXPECT_EQ(db.ADOQuery1.SentText(),
@@ -91,7 +133,7 @@ TEST_F(LoggerDatabasesTest, AwardsStatementIsStoredFromTheStart) {
     EXPECT_FALSE(db.ADOConnection2.Connected());
 }
 
-TEST_F(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
+TEST_P(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
     db.OpenDatabases(Paths());
     EXPECT_TRUE(db.ADOConnection1.Connected());
     EXPECT_TRUE(db.ADOConnection2.Connected());
@@ -104,7 +146,7 @@ TEST_F(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
                   "/db\\awards.mdb;Persist Security Info=False");
 }
 
-TEST_F(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
+TEST_P(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
     std::filesystem::rename(logs, dir / "db" / "logs.bak");
     EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
               "Could not find file '" + logs.string() + "'");
@@ -121,7 +163,9 @@ TEST_F(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
     EXPECT_FALSE(std::filesystem::exists(awards));
 }
 
-TEST_F(LoggerDatabasesTest, InstallFolderHoldingASemicolonStillOpens) {
+// The SQLite driver that stands in for Jet's in the tests takes no braced value, so a path
+// holding ";" is tried with the SQLite engine only.
+TEST_F(SqliteStorageTest, InstallFolderHoldingASemicolonStillOpens) {
     const auto odd = dir / "Ham;Radio";
     std::filesystem::create_directories(odd / "db");
     std::filesystem::copy_file(logs, odd / "db" / "logs.mdb");
@@ -131,11 +175,10 @@ TEST_F(LoggerDatabasesTest, InstallFolderHoldingASemicolonStillOpens) {
     EXPECT_EQ(db.ADOConnection1.ConnectionString(),
               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + folder +
                   "db\\logs.mdb\";Persist Security Info=False");
-    EXPECT_EQ(db.ADOConnection1.FilePath(), (odd / "db" / "logs.mdb").string());
     EXPECT_THAT(db.ReadLogNames(), ElementsAre("Main", "Field's", "Contest"));
 }
 
-TEST_F(LoggerDatabasesTest, AwardsListHoldsTheRdaAwardsAndStaysOpen) {
+TEST_P(LoggerDatabasesTest, AwardsListHoldsTheRdaAwardsAndStaysOpen) {
     db.OpenDatabases(Paths());
     db.ReadAwards();
     ASSERT_TRUE(db.ADOQuery1.Active());
@@ -151,7 +194,7 @@ TEST_F(LoggerDatabasesTest, AwardsListHoldsTheRdaAwardsAndStaysOpen) {
     EXPECT_EQ(db.ADOQuery1.RecordCount(), 2u);
 }
 
-TEST_F(LoggerDatabasesTest, AwardsStatementFailuresAreTheEnginesMessages) {
+TEST_P(LoggerDatabasesTest, AwardsStatementFailuresAreTheEnginesMessages) {
     struct Case {
         const char* schema;
         const char* message;
@@ -166,14 +209,15 @@ TEST_F(LoggerDatabasesTest, AwardsStatementFailuresAreTheEnginesMessages) {
         TempDir other;
         std::filesystem::copy_file(awards, other / "awards.mdb");
         RawDb(other / "awards.mdb").Exec(c.schema);
-        LoggerDatabases fresh;
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
         fresh.OpenDatabases({logs.string(), (other / "awards.mdb").string()});
-        EXPECT_EQ(MessageOf([&] { fresh.ReadAwards(); }), c.message);
+        ExpectEngineMessage(MessageOf([&] { fresh.ReadAwards(); }), c.message);
         EXPECT_FALSE(fresh.ADOQuery1.Active());
     }
 }
 
-TEST_F(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
+TEST_P(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
     struct Case {
         const char* label;
         const char* aconfig;  // statements run on the logs database first
@@ -194,7 +238,8 @@ TEST_F(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
         TempDir other;
         std::filesystem::copy_file(logs, other / "logs.mdb");
         RawDb(other / "logs.mdb").Exec(c.aconfig);
-        LoggerDatabases fresh;
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
         fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
         EXPECT_EQ(fresh.ReadLogNames(), c.names);
         EXPECT_EQ(fresh.AconfigQuery.SentText(), "SELECT * FROM Aconfig\r\n");
@@ -202,7 +247,7 @@ TEST_F(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
     }
 }
 
-TEST_F(LoggerDatabasesTest, LogNameFailures) {
+TEST_P(LoggerDatabasesTest, LogNameFailures) {
     struct Case {
         const char* schema;
         const char* message;
@@ -218,13 +263,14 @@ TEST_F(LoggerDatabasesTest, LogNameFailures) {
         TempDir other;
         std::filesystem::copy_file(logs, other / "logs.mdb");
         RawDb(other / "logs.mdb").Exec(c.schema);
-        LoggerDatabases fresh;
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
         fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
-        EXPECT_EQ(MessageOf([&] { fresh.ReadLogNames(); }), c.message);
+        ExpectEngineMessage(MessageOf([&] { fresh.ReadLogNames(); }), c.message);
     }
 }
 
-TEST_F(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
+TEST_P(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
     RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Contest', 'Log1');");
     db.OpenDatabases(Paths());
     struct Case {
@@ -257,7 +303,7 @@ TEST_F(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
     EXPECT_EQ(MessageOf([&] { db.SelectLogTables({}); }), "No log is checked");
 }
 
-TEST_F(LoggerDatabasesTest, ContactSearchSendsOneUnionWithOneDateParameterPerTable) {
+TEST_P(LoggerDatabasesTest, ContactSearchSendsOneUnionWithOneDateParameterPerTable) {
     db.OpenDatabases(Paths());
     db.SelectLogTables({"Main", "Field's"});
     EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-01"));
@@ -276,7 +322,7 @@ TEST_F(LoggerDatabasesTest, ContactSearchSendsOneUnionWithOneDateParameterPerTab
     }
 }
 
-TEST_F(LoggerDatabasesTest, ContactMatchesDatePrefixAndDistrictInEveryTable) {
+TEST_P(LoggerDatabasesTest, ContactMatchesDatePrefixAndDistrictInEveryTable) {
     Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC/P', 'AB-01', '10:00', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q1ABCD', 'AB-01', '10:05', '14', 'SSB'),
                         ('2024-05-06 12:30:00', 'Q1ABC', 'AB-01', '12:30', '7', 'CW'),
@@ -299,7 +345,53 @@ TEST_F(LoggerDatabasesTest, ContactMatchesDatePrefixAndDistrictInEveryTable) {
     EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-03"));
 }
 
-TEST_F(LoggerDatabasesTest, TwoAconfigRowsForOneTableSearchItTwice) {
+// Logger files written by other tools hold a date as text with or without its time of day, or
+// as a day count (45418 is 2024-05-06). Each matches its day and nothing wider does.
+TEST_F(SqliteStorageTest, ContactDatesInEveryStoredFormMatchTheirDayOnly) {
+    RawDb(logs).Exec(
+        "CREATE TABLE Log4(Id INTEGER PRIMARY KEY, QSODate DOUBLE, CallSign TEXT(20), "
+        "State TEXT(10), QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10));"
+        "CREATE TABLE Log5(Id INTEGER PRIMARY KEY, QSODate TEXT(20), CallSign TEXT(20), "
+        "State TEXT(10), QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10));"
+        "INSERT INTO Aconfig VALUES ('Real', 'Log4'), ('Text', 'Log5');");
+    const char* const rows = R"(('2024-05-06 00:00:00', 'Q1A', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-06', 'Q1B', 'AB-01', '10:00', '14', 'CW'),
+                                (45418.0, 'Q1C', 'AB-01', '10:00', '14', 'CW'),
+                                (45418, 'Q1D', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-06 10:00:00', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                (45418.5, 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-07', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                (45419, 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('2024-05-060', 'Q1X', 'AB-01', '10:00', '14', 'CW'),
+                                ('45418', 'Q1X', 'AB-01', '10:00', '14', 'CW'))";
+    struct Case {
+        const char* log;
+        const char* table;
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"Main", "Log1", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},  // DATETIME: '45418' is a number
+        {"Real", "Log4", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},
+        {"Text", "Log5", {"Q1A", "Q1B", "Q1C", "Q1D", "Q1X"}},  // day counts kept as text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        Contacts(c.table, rows);
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
+        fresh.OpenDatabases(Paths());
+        fresh.SelectLogTables({c.log});
+        ASSERT_TRUE(fresh.FindQso(kDay, "Q1", "AB-01"));
+        std::vector<std::string> calls;
+        for (; !fresh.FindQuery.Eof(); fresh.FindQuery.Next()) {
+            calls.push_back(fresh.FindQuery.FieldAsText("CallSign"));
+            EXPECT_EQ(fresh.FindQuery.FieldAsDateTime("QSODate"), AtMidnight(kDay));
+        }
+        EXPECT_EQ(calls, c.found);
+    }
+}
+
+TEST_P(LoggerDatabasesTest, TwoAconfigRowsForOneTableSearchItTwice) {
     RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Main', 'Log1');");
     Contacts("Log1", R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14', 'CW'))");
     db.OpenDatabases(Paths());
@@ -309,7 +401,7 @@ TEST_F(LoggerDatabasesTest, TwoAconfigRowsForOneTableSearchItTwice) {
     EXPECT_THAT(FoundCallsigns(), ElementsAre("Q1ABC", "Q1ABC"));
 }
 
-TEST_F(LoggerDatabasesTest, ContactSearchFailures) {
+TEST_P(LoggerDatabasesTest, ContactSearchFailures) {
     struct Case {
         const char* label;
         const char* schema;
@@ -342,19 +434,21 @@ TEST_F(LoggerDatabasesTest, ContactSearchFailures) {
         TempDir other;
         std::filesystem::copy_file(logs, other / "logs.mdb");
         RawDb(other / "logs.mdb").Exec(c.schema);
-        LoggerDatabases fresh;
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
         fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
         fresh.SelectLogTables(c.names);
-        EXPECT_EQ(MessageOf([&] { fresh.FindQso(kDay, "Q1ABC", "AB-01"); }), c.message);
+        ExpectEngineMessage(MessageOf([&] { fresh.FindQso(kDay, "Q1ABC", "AB-01"); }), c.message);
     }
 
-    LoggerDatabases unselected;
+    const auto owned = Fresh();
+    LoggerDatabases& unselected = *owned;
     unselected.OpenDatabases(Paths());
     EXPECT_EQ(MessageOf([&] { unselected.FindQso(kDay, "Q1ABC", "AB-01"); }),
               "FindQuery: Missing SQL property");
 }
 
-TEST_F(LoggerDatabasesTest, CreditCheckSendsThreeLinesAndIgnoresTheAward) {
+TEST_P(LoggerDatabasesTest, CreditCheckSendsThreeLinesAndIgnoresTheAward) {
     RawDb(awards).Exec(R"(INSERT INTO Avtozachet(Awards, CallSign, QSODate, QSOTime) VALUES
         ('99', 'Q1ABC', '2024-05-06 00:00:00', '10:00'),
         ('1', 'Q1XYZ/P', '2024-05-06 00:00:00', '11:00'))");
@@ -402,7 +496,7 @@ class CreditAppendTest : public LoggerDatabasesTest {
     }
 };
 
-TEST_F(CreditAppendTest, AppendsTheFoundContactWithSixColumns) {
+TEST_P(CreditAppendTest, AppendsTheFoundContactWithSixColumns) {
     db.OpenDatabases(Paths());
     db.SelectLogTables({"Main"});
     ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
@@ -417,7 +511,7 @@ TEST_F(CreditAppendTest, AppendsTheFoundContactWithSixColumns) {
     EXPECT_TRUE(db.FindCredit(kDay, "Q1ABC/P", "10:00"));
 }
 
-TEST_F(CreditAppendTest, FailuresStoreNothing) {
+TEST_P(CreditAppendTest, FailuresStoreNothing) {
     struct Case {
         const char* label;
         const char* logsSchema;
@@ -449,12 +543,13 @@ TEST_F(CreditAppendTest, FailuresStoreNothing) {
         std::filesystem::copy_file(awards, other / "awards.mdb");
         RawDb(other / "logs.mdb").Exec(c.logsSchema);
         RawDb(other / "awards.mdb").Exec(c.awardsSchema);
-        LoggerDatabases fresh;
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
         fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
         fresh.SelectLogTables({"Main"});
         ASSERT_TRUE(fresh.FindQso(kDay, "Q1ABC", "AB-01"));
         ASSERT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
-        EXPECT_EQ(MessageOf([&] { fresh.AppendCredit("R1"); }), c.message);
+        ExpectEngineMessage(MessageOf([&] { fresh.AppendCredit("R1"); }), c.message);
         EXPECT_EQ(RawDb(other / "awards.mdb").Scalar("SELECT count(*) FROM Avtozachet"), "0");
         // The next check discards the row that was not stored.
         EXPECT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
@@ -462,7 +557,74 @@ TEST_F(CreditAppendTest, FailuresStoreNothing) {
     }
 }
 
-TEST_F(CreditAppendTest, AppendNeedsTheCreditCheckFirst) {
+// Credit tables typed otherwise than the generator's: what AppendCredit stores is cut or
+// converted by the column's type, and the duplicate check looks for it in that form, so a rerun
+// of the same list never appends a credit that is already there.
+TEST_F(SqliteStorageTest, RerunFindsCreditsStoredInTheColumnsOwnTypes) {
+    struct Case {
+        const char* label;
+        const char* columns;  // Avtozachet's, after Id
+        const char* contact;  // the log's row: QSODate, CallSign, State, QSOTime
+        Row stored;           // CallSign, QSODate, QSOTime as stored
+    };
+    const Case cases[] = {
+        {"callsign cut to TEXT(10)",
+         "Awards TEXT, CallSign TEXT(10), QSODate DATETIME, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1LONGCALLSIGN/MM', 'AB-01', '12:20'",
+         {"Q1LONGCALL", "2024-05-06 00:00:00", "12:20"}},
+        {"time cut to TEXT(5)",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '12:20:30'",
+         {"Q1ABC", "2024-05-06 00:00:00", "12:20"}},
+        {"date as a day count",
+         "Awards TEXT, CallSign TEXT(20), QSODate DOUBLE, QSOTime TEXT(5), DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00'",
+         {"Q1ABC", "45418.0", "10:00"}},
+        {"time in a TIME column",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime TIME, DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00'",
+         {"Q1ABC", "2024-05-06 00:00:00", "1899-12-30 10:00:00"}},
+        {"time in a DATETIME column",
+         "Awards TEXT, CallSign TEXT(20), QSODate DATETIME, QSOTime DATETIME, DigiBand TEXT, "
+         "QSOMode TEXT",
+         "'2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00:00'",
+         {"Q1ABC", "2024-05-06 00:00:00", "1899-12-30 10:00:00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir other;
+        std::filesystem::copy_file(logs, other / "logs.mdb");
+        RawDb(other / "logs.mdb")
+            .Exec(std::string("INSERT INTO Log1(QSODate, CallSign, State, QSOTime, DigiBand, "
+                              "QSOMode) VALUES (") +
+                  c.contact + ", '14', 'CW')");
+        MakeDatabase(
+            other / "awards.mdb",
+            std::string("CREATE TABLE Avtozachet(Id INTEGER PRIMARY KEY, ") + c.columns + ");");
+        const auto owned = Fresh();
+        LoggerDatabases& fresh = *owned;
+        fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
+        fresh.SelectLogTables({"Main"});
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_TRUE(fresh.FindQso(kDay, "Q1", "AB-01"));
+            const bool exists = fresh.FindCredit(kDay, fresh.FoundCallSign(), fresh.FoundQsoTime());
+            EXPECT_EQ(exists, pass == 1);
+            if (!exists) {
+                fresh.AppendCredit("1");
+            }
+        }
+        EXPECT_EQ(RawDb(other / "awards.mdb")
+                      .Rows("SELECT CallSign, QSODate, QSOTime FROM "
+                            "Avtozachet"),
+                  std::vector<Row>{c.stored});
+    }
+}
+
+TEST_P(CreditAppendTest, AppendNeedsTheCreditCheckFirst) {
     db.OpenDatabases(Paths());
     db.SelectLogTables({"Main"});
     ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
@@ -473,7 +635,7 @@ TEST_F(CreditAppendTest, AppendNeedsTheCreditCheckFirst) {
 
 // Callsign, district and time come from the network; whatever they hold, the statements keep
 // their form and "%" / "_" in a callsign match only themselves.
-TEST_F(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
+TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
     Contacts("Log1", R"(('2024-05-06 00:00:00', 'O''NEIL/P', 'A''B', '10:00', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '11:00', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q1%X', 'AB-01', '12:00', '14', 'CW'),
@@ -539,7 +701,7 @@ TEST_F(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
     EXPECT_EQ(db.avtoQuery.ParamCount(), 1u);
 }
 
-TEST_F(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
+TEST_P(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
     RawDb(logs).Exec(std::string("CREATE TABLE \"My Log\"") + kLogTable +
                      "; CREATE TABLE \"Order\"" + kLogTable + "; CREATE TABLE \"Log:1\"" +
                      kLogTable +
@@ -558,6 +720,11 @@ TEST_F(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
     EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Order\" WHERE"));
     EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Log:1\" WHERE"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, LoggerDatabasesTest,
+                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, CreditAppendTest,
+                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), EngineName);
 
 }  // namespace
 }  // namespace telvora::logdb

@@ -1,8 +1,8 @@
 #include "credit_scene.h"
 
-#include <sqlite3.h>
-
 #include <stdexcept>
+
+#include "logdb/sqlite.h"
 
 namespace telvora::test {
 
@@ -25,16 +25,11 @@ tools::SampleLogger MakeLogger(const TempDir& dir, int logs, int contacts, std::
     return tools::MakeSampleLogger(options);
 }
 
-struct Db {
-    explicit Db(const std::filesystem::path& file) {
-        if (sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            throw std::runtime_error("cannot open " + file.string());
-        }
-        sqlite3_busy_timeout(handle, 5000);
-    }
-    ~Db() { sqlite3_close(handle); }
-    sqlite3* handle = nullptr;
-};
+sqlite::Database OpenAwards(const std::filesystem::path& file) {
+    sqlite::Database db(file, sqlite::Database::Mode::ReadWrite);
+    db.SetBusyTimeout(5000);
+    return db;
+}
 
 }  // namespace
 
@@ -65,32 +60,23 @@ tools::DistrictList CreditScene::ServeGenerated(const std::string& callsign, int
 }
 
 std::vector<StoredCredit> CreditScene::Credits() const {
-    Db db(logger.awards_db);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db.handle,
-                       "SELECT Awards, CallSign, QSODate, QSOTime, DigiBand, QSOMode "
-                       "FROM Avtozachet ORDER BY Id",
-                       -1, &statement, nullptr);
-    std::vector<StoredCredit> credits;
-    const auto text = [statement](int column) {
-        const auto* value = sqlite3_column_text(statement, column);
-        return value ? std::string(reinterpret_cast<const char*>(value)) : std::string("<null>");
+    sqlite::Database db = OpenAwards(logger.awards_db);
+    sqlite::Statement statement(db,
+                                "SELECT Awards, CallSign, QSODate, QSOTime, DigiBand, QSOMode "
+                                "FROM Avtozachet ORDER BY Id");
+    const auto text = [&statement](int column) {
+        return statement.ColumnType(column) == sqlite::Type::Null ? std::string("<null>")
+                                                                  : statement.ColumnText(column);
     };
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+    std::vector<StoredCredit> credits;
+    while (statement.Step()) {
         credits.push_back({text(0), text(1), text(2), text(3), text(4), text(5)});
     }
-    sqlite3_finalize(statement);
     return credits;
 }
 
 void CreditScene::ExecAwards(const std::string& sql) const {
-    Db db(logger.awards_db);
-    char* error = nullptr;
-    if (sqlite3_exec(db.handle, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : "?";
-        sqlite3_free(error);
-        throw std::runtime_error(message);
-    }
+    OpenAwards(logger.awards_db).Exec(sql);
 }
 
 std::string CreditScene::RdaAwardId(size_t which) const {

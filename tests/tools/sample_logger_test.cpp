@@ -5,7 +5,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <map>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "logdb/sqlite.h"
 #include "platform/error.h"
 #include "temp_dir.h"
 
@@ -24,35 +24,26 @@ using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAreArray;
 using Row = std::vector<std::string>;
 
-// A read-only look into a generated file.
+// A look into a generated file; Null reads as "<null>".
 class Db {
   public:
-    explicit Db(const fs::path& file) {
-        EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK)
-            << file;
-    }
-    ~Db() { sqlite3_close(db_); }
+    explicit Db(const fs::path& file) : db_(file, sqlite::Database::Mode::ReadWrite) {}
 
     std::vector<Row> Query(const std::string& sql, const std::vector<std::string>& params = {}) {
-        sqlite3_stmt* stmt = nullptr;
-        std::vector<Row> rows;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-            return rows;
-        }
+        sqlite::Statement statement(db_, sql);
         for (std::size_t i = 0; i < params.size(); ++i) {
-            sqlite3_bind_text(stmt, static_cast<int>(i + 1), params[i].c_str(), -1,
-                              SQLITE_TRANSIENT);
+            statement.Bind(static_cast<int>(i + 1), std::string_view(params[i]));
         }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+        std::vector<Row> rows;
+        while (statement.Step()) {
             Row row;
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-                const auto* text = sqlite3_column_text(stmt, c);
-                row.push_back(text ? reinterpret_cast<const char*>(text) : "<null>");
+            for (int c = 0; c < statement.ColumnCount(); ++c) {
+                row.push_back(statement.ColumnType(c) == sqlite::Type::Null
+                                  ? "<null>"
+                                  : statement.ColumnText(c));
             }
             rows.push_back(row);
         }
-        sqlite3_finalize(stmt);
         return rows;
     }
 
@@ -65,7 +56,7 @@ class Db {
     }
 
   private:
-    sqlite3* db_ = nullptr;
+    sqlite::Database db_;
 };
 
 std::string DateText(Date date) {

@@ -152,6 +152,9 @@ struct DistrictService::Impl {
             }
             return;
         }
+        if (reply->beforeAnswer) {
+            reply->beforeAnswer();
+        }
         if (reply->stall.count() > 0 && !reply->stallAfterBytes && !Stall(reply->stall)) {
             return;
         }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,11 +25,10 @@ namespace telvora::district_service {
 // collisions, and nothing can climb out of the folder.
 std::string ListFileName(const std::string& callsign);
 
-// How the service answers one request. Every member has a default, so that tests name only
-// what they change (Reply{.status = 302, .headers = ...}) without a missing-initializer warning.
+// How the service answers one request.
 struct Reply {
     int status = 200;
-    std::string body{};
+    std::string body;
     std::string contentType = "text/plain; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers{};  // Location, Set-Cookie, ...
 
@@ -37,6 +37,9 @@ struct Reply {
     std::optional<std::size_t> stallAfterBytes{};
     // Announces the whole body's length, sends only this many bytes of it and closes.
     std::optional<std::size_t> cutAfterBytes{};
+    // Runs on the service's thread once the request is in, before anything is sent: a test
+    // acts here while its client is still waiting for the answer.
+    std::function<void()> beforeAnswer{};
 };
 
 // One request as the service received it.

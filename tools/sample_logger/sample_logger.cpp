@@ -1,12 +1,11 @@
 #include "sample_logger/sample_logger.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "logdb/sqlite.h"
 #include "platform/error.h"
 
 namespace telvora::tools {
@@ -179,84 +179,37 @@ std::string DateText(Date date) {
 
 // ---- SQLite writing ----
 
-class Database {
-  public:
-    explicit Database(const fs::path& file) : file_(file) {
-        if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK) {
-            std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
-            sqlite3_close(db_);
-            throw Error(Format("Cannot create %s: %s", file.c_str(), message.c_str()));
-        }
-    }
-    ~Database() { sqlite3_close(db_); }
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
+using sqlite::Database;
+using sqlite::Statement;
 
-    void Exec(const std::string& sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            std::string message = error ? error : sqlite3_errmsg(db_);
-            sqlite3_free(error);
-            Fail(message);
-        }
-    }
-    sqlite3* handle() { return db_; }
-    [[noreturn]] void Fail(const std::string& message) {
-        throw Error(Format("Cannot write %s: %s", file_.c_str(), message.c_str()));
-    }
+// Runs an insert and readies it for the next row.
+void InsertRow(Statement& insert) {
+    insert.Run();
+    insert.Reset();
+}
 
-    // Leaves the file in its final journal mode and closes it, so that no -wal file is
-    // left beside it.
-    void Finish(JournalMode mode) {
-        Exec(mode == JournalMode::Wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
-        if (sqlite3_close(db_) != SQLITE_OK) {
-            Fail(sqlite3_errmsg(db_));
-        }
-        db_ = nullptr;
-    }
+// Leaves the file in its final journal mode and closes it, so that no -wal file is left
+// beside it.
+void Finish(Database& db, JournalMode mode) {
+    db.Exec(mode == JournalMode::Wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
+    db.Close();
+}
 
-  private:
-    fs::path file_;
-    sqlite3* db_ = nullptr;
-};
-
-class Statement {
-  public:
-    Statement(Database& db, const std::string& sql) : db_(db) {
-        if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
-            db.Fail(sqlite3_errmsg(db.handle()));
-        }
+// Creates `file` and fills it with `build`; every failure names the file.
+template <typename Build>
+void WriteDatabase(const fs::path& file, Build&& build) {
+    std::optional<Database> db;
+    try {
+        db.emplace(file, Database::Mode::ReadWriteCreate);
+    } catch (const Error& error) {
+        throw Error(Format("Cannot create %s: %s", file.c_str(), error.what()));
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    Statement& Bind(int index, std::int64_t value) {
-        sqlite3_bind_int64(stmt_, index, value);
-        return *this;
+    try {
+        build(*db);
+    } catch (const Error& error) {
+        throw Error(Format("Cannot write %s: %s", file.c_str(), error.what()));
     }
-    Statement& Bind(int index, double value) {
-        sqlite3_bind_double(stmt_, index, value);
-        return *this;
-    }
-    Statement& Bind(int index, const std::string& value) {
-        sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
-                          SQLITE_TRANSIENT);
-        return *this;
-    }
-    void Run() {
-        if (sqlite3_step(stmt_) != SQLITE_DONE) {
-            db_.Fail(sqlite3_errmsg(db_.handle()));
-        }
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-
-  private:
-    Database& db_;
-    sqlite3_stmt* stmt_ = nullptr;
-};
+}
 
 void StartBuilding(Database& db) {
     // Built in one go from nothing: no journal needed; the file is renamed into place only
@@ -266,8 +219,7 @@ void StartBuilding(Database& db) {
     db.Exec("BEGIN");
 }
 
-void WriteLogs(const fs::path& file, const std::vector<SampleLog>& logs, JournalMode mode) {
-    Database db(file);
+void WriteLogs(Database& db, const std::vector<SampleLog>& logs, JournalMode mode) {
     StartBuilding(db);
     db.Exec(
         "CREATE TABLE Aconfig (Id INTEGER PRIMARY KEY, LogName TEXT(50), "
@@ -275,7 +227,7 @@ void WriteLogs(const fs::path& file, const std::vector<SampleLog>& logs, Journal
     {
         Statement insert(db, "INSERT INTO Aconfig (Id, LogName, LogFileName) VALUES (?, ?, ?)");
         for (const SampleLog& log : logs) {
-            insert.Bind(1, log.id).Bind(2, log.name).Bind(3, log.table).Run();
+            InsertRow(insert.Bind(1, log.id).Bind(2, log.name).Bind(3, log.table));
         }
     }
     for (const SampleLog& log : logs) {
@@ -286,29 +238,27 @@ void WriteLogs(const fs::path& file, const std::vector<SampleLog>& logs, Journal
                                  " (Id, QSODate, QSOTime, CallSign, State, DigiBand, QSOMode)"
                                  " VALUES (?, ?, ?, ?, ?, ?, ?)");
         for (const SampleContact& c : log.contacts) {
-            insert.Bind(1, c.id)
-                .Bind(2, DateText(c.date))
-                .Bind(3, c.time)
-                .Bind(4, c.callsign)
-                .Bind(5, c.state)
-                .Bind(6, c.band)
-                .Bind(7, c.mode)
-                .Run();
+            InsertRow(insert.Bind(1, c.id)
+                          .Bind(2, DateText(c.date))
+                          .Bind(3, c.time)
+                          .Bind(4, c.callsign)
+                          .Bind(5, c.state)
+                          .Bind(6, c.band)
+                          .Bind(7, c.mode));
         }
         db.Exec("CREATE INDEX " + log.table + "_QSODate ON " + log.table + " (QSODate)");
     }
     db.Exec("COMMIT");
-    db.Finish(mode);
+    Finish(db, mode);
 }
 
-void WriteAwards(const fs::path& file, JournalMode mode) {
-    Database db(file);
+void WriteAwards(Database& db, JournalMode mode) {
     StartBuilding(db);
     db.Exec("CREATE TABLE Statistic (Id INTEGER PRIMARY KEY, Description TEXT(100))");
     {
         Statement insert(db, "INSERT INTO Statistic (Id, Description) VALUES (?, ?)");
         for (const SampleAward& award : Awards()) {
-            insert.Bind(1, award.id).Bind(2, award.description).Run();
+            InsertRow(insert.Bind(1, award.id).Bind(2, award.description));
         }
     }
     db.Exec(
@@ -317,7 +267,7 @@ void WriteAwards(const fs::path& file, JournalMode mode) {
         "QSOMode TEXT(10))");
     db.Exec("CREATE INDEX Avtozachet_Search ON Avtozachet (QSODate, CallSign, QSOTime)");
     db.Exec("COMMIT");
-    db.Finish(mode);
+    Finish(db, mode);
 }
 
 void RemoveDatabase(const fs::path& file) {
@@ -420,8 +370,10 @@ SampleLogger MakeSampleLogger(const SampleLoggerOptions& options) {
 
     PartialFile logs_file(logger.logs_db);
     PartialFile awards_file(logger.awards_db);
-    WriteLogs(logs_file.path(), logger.logs, options.logs_journal);
-    WriteAwards(awards_file.path(), options.awards_journal);
+    WriteDatabase(logs_file.path(),
+                  [&](Database& db) { WriteLogs(db, logger.logs, options.logs_journal); });
+    WriteDatabase(awards_file.path(),
+                  [&](Database& db) { WriteAwards(db, options.awards_journal); });
     logs_file.MoveIntoPlace();
     awards_file.MoveIntoPlace();
     return logger;

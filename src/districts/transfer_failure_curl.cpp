@@ -1,4 +1,4 @@
-#include "districts/transfer_failure.h"
+#include "districts/transfer_failure_curl.h"
 
 #include <curl/curl.h>
 

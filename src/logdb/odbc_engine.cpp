@@ -1,0 +1,563 @@
+// The ODBC engine: the logger's Access files through the Jet 4.0 engine's ODBC driver,
+// "Microsoft Access Driver (*.mdb)" (odbc32 on Windows; unixODBC elsewhere). Every statement is
+// prepared, run and freed once; nothing is cached across executions. The driver's own messages
+// (SQLGetDiagRecW) are passed on unchanged.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "logdb/engine.h"
+#include "platform/error.h"
+#include "platform/text.h"
+#include "platform/unicode.h"
+
+namespace telvora::logdb {
+namespace {
+
+using platform::EqualsNoCase;
+using WideString = std::basic_string<SQLWCHAR>;
+
+constexpr const char* kAccessDriver = "Microsoft Access Driver (*.mdb)";
+
+WideString Wide(std::string_view utf8) {
+    const std::string bytes = platform::Utf8ToUtf16(utf8, platform::ByteOrder::kLittleEndian);
+    WideString out(bytes.size() / 2, 0);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<SQLWCHAR>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    }
+    return out;
+}
+
+std::string Narrow(const SQLWCHAR* text, std::size_t length) {
+    std::string bytes;
+    bytes.reserve(length * 2);
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes.push_back(static_cast<char>(text[i] & 0xff));
+        bytes.push_back(static_cast<char>((text[i] >> 8) & 0xff));
+    }
+    return platform::Utf16ToUtf8(bytes, platform::ByteOrder::kLittleEndian);
+}
+
+// The first diagnostic record of a handle: the driver's own message.
+std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc =
+        SQLGetDiagRecW(type, handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
+    if (!SQL_SUCCEEDED(rc)) {
+        return "The ODBC driver reported a failure without a message";
+    }
+    return Narrow(message,
+                  std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                        SQL_MAX_MESSAGE_LENGTH));
+}
+
+void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {
+    if (!SQL_SUCCEEDED(rc)) {
+        throw Error(Diagnostic(type, handle));
+    }
+}
+
+// An ODBC handle that frees itself.
+class Handle {
+  public:
+    Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) {
+            handle_ = SQL_NULL_HANDLE;
+            if (parent != SQL_NULL_HANDLE) {
+                throw Error(
+                    Diagnostic(type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV, parent));
+            }
+            throw Error("The ODBC driver manager cannot be loaded");
+        }
+    }
+    ~Handle() {
+        if (handle_ != SQL_NULL_HANDLE) {
+            SQLFreeHandle(type_, handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    SQLHANDLE get() const { return handle_; }
+    void Check(SQLRETURN rc) const { logdb::Check(rc, type_, handle_); }
+
+  private:
+    SQLSMALLINT type_;
+    SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// An attribute value of a connection string, braced when it holds what would end it.
+std::string AttributeValue(const std::string& value) {
+    if (value.find_first_of(";{}") == std::string::npos && platform::TrimBlanks(value) == value) {
+        return value;
+    }
+    std::string out = "{";
+    for (char c : value) {
+        out += c;
+        if (c == '}') {
+            out += '}';
+        }
+    }
+    return out + "}";
+}
+
+// The file as this program names it to the file system: "\" is a separator on Linux too.
+std::string LocalPath(const std::string& path) {
+#ifdef _WIN32
+    return path;
+#else
+    std::string local = path;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    return local;
+#endif
+}
+
+// The file as a driver that runs on the host sees it. Under Wine, odbc32 hands the connection
+// string to the host's driver manager unchanged, so a Windows path must be turned into the
+// host's; elsewhere the path is the host's already.
+std::string HostPath(const std::string& path) {
+#ifdef _WIN32
+    using ToUnix = char*(__cdecl*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix != nullptr) {
+        const WideString wide = Wide(path);
+        const std::wstring name(wide.begin(), wide.end());
+        if (char* unix = toUnix(name.c_str())) {
+            const std::string host = unix;
+            HeapFree(GetProcessHeap(), 0, unix);
+            return host;
+        }
+    }
+#endif
+    return LocalPath(path);
+}
+
+// The connection string that honours the logger's: the Access driver on the file. Tests name
+// another driver (TELVORA_ODBC_DRIVER: the SQLite ODBC driver over SQLite files); such a
+// driver is also handed the file as "Database=" in the host's form, which is how the SQLite
+// driver takes it (it ignores DBQ).
+std::string DriverConnectionString(const std::string& path, int busyTimeoutMs) {
+    const char* testDriver = std::getenv("TELVORA_ODBC_DRIVER");
+    const bool test = testDriver != nullptr && *testDriver != '\0';
+    std::string text = "Driver={" + std::string(test ? testDriver : kAccessDriver) +
+                       "};DBQ=" + AttributeValue(path);
+    if (test) {
+        text += ";Database=" + AttributeValue(HostPath(path)) + ";NoCreat=1;Timeout=" +
+                std::to_string(busyTimeoutMs);
+    }
+    return text;
+}
+
+ColumnType TypeOfSql(SQLSMALLINT type, SQLULEN size) {
+    switch (type) {
+        case SQL_CHAR:
+        case SQL_VARCHAR:
+        case SQL_WCHAR:
+        case SQL_WVARCHAR:
+        case SQL_LONGVARCHAR:
+        case SQL_WLONGVARCHAR:
+            return {ColumnKind::Text, static_cast<std::size_t>(size)};
+        case SQL_BIT:
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
+            return {ColumnKind::Integer, 0};
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+            return {ColumnKind::Float, 0};
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+        case SQL_TYPE_TIMESTAMP:
+            return {ColumnKind::Date, 0};
+        default:
+            return {ColumnKind::Any, 0};
+    }
+}
+
+// The one table a statement reads, when it reads one only: one FROM naming one table, and no
+// join, union or subquery. A result that reads more cannot take new rows; a driver names a base
+// table for the columns of a union or a view as well, so the text is looked at too. Empty when
+// there is no such table.
+std::string SingleTableRead(std::string_view sql) {
+    int froms = 0;
+    bool more = false;
+    bool inFrom = false;
+    std::string table;
+    std::size_t i = 0;
+    const auto isWordChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    };
+    while (i < sql.size() && !more) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            const std::size_t end = sql.find(close, i + 1);
+            const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 1;
+            if (inFrom && c != '\'') {
+                more = !table.empty();
+                table.assign(sql.substr(i + 1, stop - i - 2));
+            }
+            i = stop;
+            continue;
+        }
+        if (!isWordChar(c)) {
+            more = inFrom && (c == ',' || c == '(');
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < sql.size() && isWordChar(sql[end])) {
+            ++end;
+        }
+        const std::string_view word = sql.substr(i, end - i);
+        if (EqualsNoCase(word, "FROM")) {
+            ++froms;
+            inFrom = true;
+        } else if (EqualsNoCase(word, "WHERE") || EqualsNoCase(word, "ORDER") ||
+                   EqualsNoCase(word, "GROUP")) {
+            inFrom = false;
+        } else if (EqualsNoCase(word, "UNION") || EqualsNoCase(word, "JOIN") ||
+                   (EqualsNoCase(word, "SELECT") && froms > 0)) {
+            more = true;
+        } else if (inFrom) {
+            more = !table.empty();  // a second name: an alias or a join without the word
+            table.assign(word);
+        }
+        i = end;
+    }
+    return froms == 1 && !more ? table : std::string();
+}
+
+// Whether a text holds a statement at all: anything but blanks and comments.
+bool HoldsStatement(std::string_view sql) {
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        if (static_cast<unsigned char>(sql[i]) <= ' ') {
+            ++i;
+        } else if (sql.substr(i, 2) == "--") {
+            const std::size_t end = sql.find('\n', i);
+            i = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "/*") {
+            const std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string_view::npos ? sql.size() : end + 2;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Binds one parameter; the buffers live in `storage` until the statement has run.
+struct ParameterBuffers {
+    std::vector<WideString> texts;
+    std::vector<std::int64_t> integers;  // bound as 32-bit where they fit: Jet has no BIGINT
+    std::vector<SQLINTEGER> integers32;
+    std::vector<double> reals;
+    std::vector<SQLLEN> lengths;
+};
+
+class OdbcEngine : public Engine {
+  public:
+    OdbcEngine(const std::string& path, int busyTimeoutMs)
+        : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(MakeConnection()) {
+        const WideString text = Wide(DriverConnectionString(path, busyTimeoutMs));
+        connection_.Check(SQLDriverConnectW(connection_.get(), nullptr,
+                                            const_cast<SQLWCHAR*>(text.c_str()), SQL_NTS, nullptr,
+                                            0, nullptr, SQL_DRIVER_NOPROMPT));
+        connected_ = true;
+        quote_ = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
+        if (platform::TrimBlanks(quote_).empty()) {
+            quote_ = "\"";
+        }
+        jet_ = EqualsNoCase(InfoText(SQL_DBMS_NAME), "ACCESS");
+    }
+
+    ~OdbcEngine() override {
+        if (connected_) {
+            SQLDisconnect(connection_.get());
+        }
+    }
+
+    std::optional<Result> Execute(const std::string& text,
+                                  const std::vector<Value>& parameters) override {
+        if (!HoldsStatement(text)) {
+            return std::nullopt;
+        }
+        Handle statement(SQL_HANDLE_STMT, connection_.get());
+        const WideString wide = Wide(text);
+        statement.Check(SQLPrepareW(statement.get(), const_cast<SQLWCHAR*>(wide.c_str()),
+                                    static_cast<SQLINTEGER>(wide.size())));
+        SQLSMALLINT markers = 0;
+        statement.Check(SQLNumParams(statement.get(), &markers));
+        ParameterBuffers buffers;
+        Bind(statement, parameters, std::min<std::size_t>(markers, parameters.size()), buffers);
+        statement.Check(SQLExecute(statement.get()));
+
+        Result result;
+        SQLSMALLINT count = 0;
+        statement.Check(SQLNumResultCols(statement.get(), &count));
+        std::vector<SQLSMALLINT> sqlTypes;
+        const std::string table = count > 0 ? SingleTableRead(text) : std::string();
+        bool single = !table.empty();
+        for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
+            SQLWCHAR name[256] = {};
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            statement.Check(SQLDescribeColW(statement.get(), c, name, 255, &nameLength, &type,
+                                            &size, &digits, &nullable));
+            ResultColumn column;
+            column.name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(
+                                           nameLength, 0, 255)));
+            column.type = TypeOfSql(type, size);
+            column.origin = Attribute(statement, c, SQL_DESC_BASE_COLUMN_NAME);
+            // A driver that names no base table for a column is taken at the statement's word.
+            const std::string base = Attribute(statement, c, SQL_DESC_BASE_TABLE_NAME);
+            single = single && !column.origin.empty() && (base.empty() || EqualsNoCase(base, table));
+            sqlTypes.push_back(type);
+            result.columns.push_back(std::move(column));
+        }
+        if (single) {
+            result.table = table;
+        }
+        SQLRETURN rc = 0;
+        while ((rc = SQLFetch(statement.get())) != SQL_NO_DATA) {
+            statement.Check(rc);
+            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
+                result.cells.push_back(Cell(statement, c, sqlTypes[c - 1]));
+            }
+            ++result.rows;
+        }
+        return result;
+    }
+
+    void Insert(const std::string& table, const std::vector<std::string>& columns,
+                const std::vector<Value>& values) override {
+        std::string sql = "INSERT INTO " + Quoted(table);
+        std::string markers;
+        sql += " (";
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            sql += (i == 0 ? "" : ", ") + Quoted(columns[i]);
+            markers += i == 0 ? "?" : ", ?";
+        }
+        sql += ") VALUES (" + markers + ")";
+        if (columns.empty()) {
+            sql = "INSERT INTO " + Quoted(table) + " DEFAULT VALUES";
+        }
+        Handle statement(SQL_HANDLE_STMT, connection_.get());
+        const WideString wide = Wide(sql);
+        statement.Check(SQLPrepareW(statement.get(), const_cast<SQLWCHAR*>(wide.c_str()),
+                                    static_cast<SQLINTEGER>(wide.size())));
+        ParameterBuffers buffers;
+        Bind(statement, values, values.size(), buffers);
+        statement.Check(SQLExecute(statement.get()));
+    }
+
+    std::string PrefixPattern(std::string_view text) const override {
+        // Jet knows no ESCAPE clause; a wildcard stands for itself in brackets there.
+        return LikePrefixLiteral(text, jet_ ? LikeEscape::Brackets : LikeEscape::Backslash);
+    }
+
+    std::string TableName(std::string_view stored) const override {
+        bool bare = !stored.empty() && !IsKeyword(stored);
+        for (std::size_t i = 0; bare && i < stored.size(); ++i) {
+            const auto c = static_cast<unsigned char>(stored[i]);
+            const bool letter =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+            bare = letter || (i > 0 && c >= '0' && c <= '9');
+        }
+        return bare ? std::string(stored) : Quoted(stored);
+    }
+
+  private:
+    Handle MakeConnection() {
+        environment_.Check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
+                                         reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
+        return Handle(SQL_HANDLE_DBC, environment_.get());
+    }
+
+    std::string InfoText(SQLUSMALLINT info) const {
+        SQLWCHAR buffer[256] = {};
+        SQLSMALLINT bytes = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfoW(connection_.get(), info, buffer, sizeof buffer, &bytes))) {
+            return {};
+        }
+        return Narrow(
+            buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
+    }
+
+    std::string Attribute(const Handle& statement, SQLUSMALLINT column, SQLUSMALLINT field) const {
+        SQLWCHAR buffer[256] = {};
+        SQLSMALLINT bytes = 0;
+        if (!SQL_SUCCEEDED(SQLColAttributeW(statement.get(), column, field, buffer, sizeof buffer,
+                                            &bytes, nullptr))) {
+            return {};
+        }
+        return Narrow(
+            buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
+    }
+
+    std::string Quoted(std::string_view name) const {
+        return platform::QuoteDoubled(name, quote_[0]);
+    }
+
+    static bool IsKeyword(std::string_view word) {
+        // The words of SQL that a table of the logger's might be named, and that no statement
+        // may carry bare.
+        static constexpr const char* kWords[] = {
+            "ALL",    "AND",   "AS",    "BY",   "CREATE", "DATE",   "DELETE", "DESC",
+            "DROP",   "FROM",  "GROUP", "IN",   "INDEX",  "INSERT", "INTO",   "IS",
+            "JOIN",   "KEY",   "LIKE",  "NOT",  "NULL",   "ON",     "OR",     "ORDER",
+            "SELECT", "SET",   "TABLE", "TIME", "UNION",  "UPDATE", "USER",   "VALUE",
+            "VALUES", "WHERE", "LEVEL", "NAME", "NUMBER", "TEXT",   "YEAR",   "MONTH",
+        };
+        return std::any_of(std::begin(kWords), std::end(kWords),
+                           [&](const char* keyword) { return EqualsNoCase(word, keyword); });
+    }
+
+    void Bind(const Handle& statement, const std::vector<Value>& values, std::size_t count,
+              ParameterBuffers& buffers) const {
+        buffers.texts.reserve(count);
+        buffers.integers.reserve(count);
+        buffers.integers32.reserve(count);
+        buffers.reals.reserve(count);
+        buffers.lengths.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto position = static_cast<SQLUSMALLINT>(i + 1);
+            const Value& value = values[i];
+            SQLLEN& length = buffers.lengths.emplace_back(0);
+            SQLRETURN rc = SQL_SUCCESS;
+            if (const auto* text = std::get_if<std::string>(&value)) {
+                const WideString& wide = buffers.texts.emplace_back(Wide(*text));
+                length = static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR));
+                rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      SQL_WVARCHAR, std::max<SQLULEN>(wide.size(), 1), 0,
+                                      const_cast<SQLWCHAR*>(wide.c_str()), length, &length);
+            } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+                if (*number >= INT32_MIN && *number <= INT32_MAX) {
+                    SQLINTEGER& bound =
+                        buffers.integers32.emplace_back(static_cast<SQLINTEGER>(*number));
+                    rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_SLONG,
+                                          SQL_INTEGER, 0, 0, &bound, 0, &length);
+                } else {
+                    double& bound = buffers.reals.emplace_back(static_cast<double>(*number));
+                    rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_DOUBLE,
+                                          SQL_DOUBLE, 0, 0, &bound, 0, &length);
+                }
+            } else if (const auto* real = std::get_if<double>(&value)) {
+                double& bound = buffers.reals.emplace_back(*real);
+                rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_DOUBLE,
+                                      SQL_DOUBLE, 0, 0, &bound, 0, &length);
+            } else if (const auto* moment = std::get_if<telvora::DateTime>(&value)) {
+                // A timestamp, handed over in its canonical text, which the driver converts:
+                // "yyyy-mm-dd hh:mm:ss", the form of the ODBC timestamp literal.
+                const WideString& wide = buffers.texts.emplace_back(Wide(FormatDateTime(*moment)));
+                length = static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR));
+                rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      SQL_TYPE_TIMESTAMP, 19, 0,
+                                      const_cast<SQLWCHAR*>(wide.c_str()), length, &length);
+            } else {
+                length = SQL_NULL_DATA;
+                rc = SQLBindParameter(statement.get(), position, SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                      SQL_WVARCHAR, 1, 0, nullptr, 0, &length);
+            }
+            statement.Check(rc);
+        }
+    }
+
+    // One value of the current row, read in pieces as long as the driver has more.
+    static Value Cell(const Handle& statement, SQLUSMALLINT column, SQLSMALLINT sqlType) {
+        SQLLEN indicator = 0;
+        switch (TypeOfSql(sqlType, 0).kind) {
+            case ColumnKind::Integer: {
+                SQLBIGINT number = 0;
+                statement.Check(SQLGetData(statement.get(), column, SQL_C_SBIGINT, &number,
+                                           sizeof number, &indicator));
+                return indicator == SQL_NULL_DATA ? Value{} : Value{std::int64_t{number}};
+            }
+            case ColumnKind::Float: {
+                double number = 0;
+                statement.Check(SQLGetData(statement.get(), column, SQL_C_DOUBLE, &number,
+                                           sizeof number, &indicator));
+                return indicator == SQL_NULL_DATA ? Value{} : Value{number};
+            }
+            case ColumnKind::Date: {
+                SQL_TIMESTAMP_STRUCT stamp{};
+                statement.Check(SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &stamp,
+                                           sizeof stamp, &indicator));
+                if (indicator == SQL_NULL_DATA) {
+                    return Value{};
+                }
+                using namespace std::chrono;
+                const year_month_day day{year{stamp.year}, month{stamp.month},
+                                         std::chrono::day{stamp.day}};
+                return Value{AtMidnight(day) + hours{stamp.hour} + minutes{stamp.minute} +
+                             seconds{stamp.second}};
+            }
+            case ColumnKind::Text:
+            case ColumnKind::Any:
+                break;
+        }
+        WideString text;
+        SQLWCHAR buffer[1024];
+        while (true) {
+            const SQLRETURN rc =
+                SQLGetData(statement.get(), column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+            if (rc == SQL_NO_DATA) {
+                break;
+            }
+            statement.Check(rc);
+            if (indicator == SQL_NULL_DATA) {
+                return Value{};
+            }
+            const std::size_t capacity = sizeof buffer / sizeof(SQLWCHAR) - 1;
+            const std::size_t got =
+                indicator == SQL_NO_TOTAL ||
+                        static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) > capacity
+                    ? capacity
+                    : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+            text.append(buffer, got);
+            if (rc == SQL_SUCCESS) {
+                break;
+            }
+        }
+        return Value{Narrow(text.data(), text.size())};
+    }
+
+    Handle environment_;
+    Handle connection_;
+    bool connected_ = false;
+    std::string quote_;
+    bool jet_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path, int busyTimeoutMs) {
+    // Said before any driver is asked, in the Jet engine's words: the file is never created.
+    std::error_code ec;
+    const std::string local = LocalPath(path);
+    if (local.empty() || !std::filesystem::is_regular_file(local, ec)) {
+        throw Error(Format("Could not find file '%s'", DisplayFileName(local).c_str()));
+    }
+    return std::make_unique<OdbcEngine>(path, busyTimeoutMs);
+}
+
+}  // namespace telvora::logdb
