@@ -6,18 +6,20 @@
 set -euo pipefail
 
 # ---- what each group needs ----
-# build: compile Telvora, its tools and its tests (Qt, libcurl, SQLite, cpp-httplib, OpenSSL).
+# build: compile Telvora, its tools and its tests (Qt, libcurl, SQLite, ODBC, cpp-httplib,
+# OpenSSL; Xlib for the window manager test).
 build_packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev libgl-dev
-  libcurl4-openssl-dev libsqlite3-dev libssl-dev openssl ca-certificates
+  qt6-base-dev libgl-dev libx11-dev
+  libcurl4-openssl-dev libsqlite3-dev unixodbc-dev libssl-dev openssl ca-certificates
   libcpp-httplib-dev
   libgtest-dev libgmock-dev googletest
 )
-# test: run the tests as CI does: the format check, the sqlite3 shell for looking into test
-# databases, and the locales the tests run under (users live in them).
+# test: run the tests as CI does: the format check, SQLite's ODBC driver (the database tests
+# run over ODBC too), the sqlite3 shell for looking into test databases, and the locales the
+# tests run under (users live in them).
 test_packages=(
-  clang-format sqlite3 locales
+  clang-format libsqliteodbc sqlite3 locales
 )
 test_locales=(ru_RU.UTF-8 de_DE.UTF-8)
 # gui: the window on a real X server with a window manager (tests, screenshots), the fonts
