@@ -155,8 +155,8 @@ std::string DriverConnectionString(const std::string& path, int busyTimeoutMs) {
     std::string text = "Driver={" + std::string(test ? testDriver : kAccessDriver) +
                        "};DBQ=" + AttributeValue(path);
     if (test) {
-        text += ";Database=" + AttributeValue(HostPath(path)) + ";NoCreat=1;Timeout=" +
-                std::to_string(busyTimeoutMs);
+        text += ";Database=" + AttributeValue(HostPath(path)) +
+                ";NoCreat=1;Timeout=" + std::to_string(busyTimeoutMs);
     }
     return text;
 }
@@ -324,13 +324,14 @@ class OdbcEngine : public Engine {
             statement.Check(SQLDescribeColW(statement.get(), c, name, 255, &nameLength, &type,
                                             &size, &digits, &nullable));
             ResultColumn column;
-            column.name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(
-                                           nameLength, 0, 255)));
+            column.name =
+                Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(nameLength, 0, 255)));
             column.type = TypeOfSql(type, size);
             column.origin = Attribute(statement, c, SQL_DESC_BASE_COLUMN_NAME);
             // A driver that names no base table for a column is taken at the statement's word.
             const std::string base = Attribute(statement, c, SQL_DESC_BASE_TABLE_NAME);
-            single = single && !column.origin.empty() && (base.empty() || EqualsNoCase(base, table));
+            single =
+                single && !column.origin.empty() && (base.empty() || EqualsNoCase(base, table));
             sqlTypes.push_back(type);
             result.columns.push_back(std::move(column));
         }
