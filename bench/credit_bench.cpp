@@ -6,8 +6,11 @@
 // it prints entries per second, CPU time per entry, the child's peak memory and the largest gap
 // between two pending-message calls (how long the window would go without repainting).
 //
+// Every case runs over both engines, side by side: SQLite, and ODBC through Debian's SQLite
+// ODBC driver (standing in for the Access driver of the Windows build).
+//
 //   telvora-credit-bench [--contacts N,N,...] [--logs N] [--lines N,N,...] [--folder DIR]
-//                        [--journal wal|rollback|both]
+//                        [--journal wal|rollback|both] [--engine sqlite|odbc|both]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -44,8 +47,13 @@ struct Options {
     std::vector<int> lines = {2500, 10000};
     std::vector<tools::JournalMode> journals = {tools::JournalMode::Wal,
                                                 tools::JournalMode::Delete};
+    std::vector<logdb::EngineKind> engines = {logdb::EngineKind::Sqlite, logdb::EngineKind::Odbc};
     fs::path folder;
 };
+
+const char* EngineName(logdb::EngineKind engine) {
+    return engine == logdb::EngineKind::Sqlite ? "sqlite" : "odbc";
+}
 
 std::vector<int> NumberList(const std::string& text) {
     std::vector<int> numbers;
@@ -59,7 +67,8 @@ std::vector<int> NumberList(const std::string& text) {
 [[noreturn]] void Usage(int code) {
     std::fprintf(stderr,
                  "usage: telvora-credit-bench [--contacts N,N,...] [--logs N] "
-                 "[--lines N,N,...] [--folder DIR] [--journal wal|rollback|both]\n");
+                 "[--lines N,N,...] [--folder DIR] [--journal wal|rollback|both] "
+                 "[--engine sqlite|odbc|both]\n");
     std::exit(code);
 }
 
@@ -122,6 +131,7 @@ long PeakRssMiB() {
 // ---- the child: one case ----
 
 struct Case {
+    logdb::EngineKind engine = logdb::EngineKind::Sqlite;
     fs::path install;  // the logger installation
     std::string base;  // the service's base URL
     std::string callsign;
@@ -134,6 +144,7 @@ struct Case {
 int RunCase(const Case& c) {
     districts::NetHTTPClient client;
     logdb::LoggerDatabases databases;
+    databases.SetEngine(c.engine);
     databases.OpenDatabases(
         {(c.install / "db" / "logs.mdb").string(), (c.install / "db" / "awards.mdb").string()});
     const std::vector<std::string> logNames = databases.ReadLogNames();
@@ -199,8 +210,9 @@ struct CaseFigures {
 CaseFigures SpawnCase(const Case& c) {
     const fs::path output = c.install / "case.out";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    std::vector<std::string> args = {self,       "--case",  c.install.string(),     c.base,
-                                     c.callsign, c.awardId, std::to_string(c.lines)};
+    std::vector<std::string> args = {
+        self,       "--case",  EngineName(c.engine),   c.install.string(), c.base,
+        c.callsign, c.awardId, std::to_string(c.lines)};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -256,6 +268,15 @@ Options ParseOptions(int argc, char** argv) {
             options.lines = NumberList(value());
         } else if (arg == "--folder") {
             options.folder = value();
+        } else if (arg == "--engine") {
+            const std::string engine = value();
+            if (engine == "sqlite") {
+                options.engines = {logdb::EngineKind::Sqlite};
+            } else if (engine == "odbc") {
+                options.engines = {logdb::EngineKind::Odbc};
+            } else if (engine != "both") {
+                Usage(2);
+            }
         } else if (arg == "--journal") {
             const std::string mode = value();
             if (mode == "wal") {
@@ -281,8 +302,10 @@ Options ParseOptions(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 7 && std::string(argv[1]) == "--case") {
-        return RunCase({argv[2], argv[3], argv[4], argv[5], std::stoi(argv[6])});
+    if (argc == 8 && std::string(argv[1]) == "--case") {
+        const auto engine =
+            std::string(argv[2]) == "odbc" ? logdb::EngineKind::Odbc : logdb::EngineKind::Sqlite;
+        return RunCase({engine, argv[3], argv[4], argv[5], argv[6], std::stoi(argv[7])});
     }
     const Options options = ParseOptions(argc, argv);
     const auto certificates = district_service::BuiltTestCertificates(true);
@@ -293,10 +316,28 @@ int main(int argc, char** argv) {
     serviceOptions.key = certificates.key;
     district_service::DistrictService service(serviceOptions);
 
+    // The ODBC engine reaches the SQLite files through Debian's SQLite ODBC driver, registered
+    // in a folder of the benchmark's own (unless the environment names a driver already).
+    const fs::path odbcFolder = options.folder.string() + "-odbc";
+    if (std::getenv("TELVORA_ODBC_DRIVER") == nullptr) {
+        fs::create_directories(odbcFolder);
+        std::FILE* ini = std::fopen((odbcFolder / "odbcinst.ini").c_str(), "w");
+        std::fprintf(ini,
+                     "[Telvora Bench SQLite]\n"
+                     "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
+        std::fclose(ini);
+        setenv("ODBCSYSINI", odbcFolder.c_str(), 1);
+        setenv("TELVORA_ODBC_DRIVER", "Telvora Bench SQLite", 1);
+    }
+
     std::printf("%d logs; list over https on loopback; each case in a process of its own\n",
                 options.logs);
-    std::printf("%9s %-9s %6s %-6s %10s %10s %9s %10s\n", "contacts", "journal", "lines", "pass",
-                "entries/s", "cpu us/e", "peak MiB", "max gap ms");
+    std::printf("%9s %-9s %6s %-6s", "contacts", "journal", "lines", "pass");
+    for (const logdb::EngineKind engine : options.engines) {
+        std::printf(" | %-6s %9s %8s %5s %7s", EngineName(engine), "entries/s", "cpu us/e", "MiB",
+                    "gap ms");
+    }
+    std::printf("\n");
 
     for (const int contacts : options.contacts) {
         for (const tools::JournalMode mode : options.journals) {
@@ -328,24 +369,31 @@ int main(int argc, char** argv) {
                 listOptions.seed = 5;
                 const tools::DistrictList list = tools::MakeDistrictList(logger, listOptions);
                 service.SetList(list.callsign, list.Text());
-                fs::remove(logger.awards_db);
-                fs::copy_file(pristine, logger.awards_db);
-                PreCredit(logger, list, awardId);
-
-                const CaseFigures figures =
-                    SpawnCase({logger.folder, service.BaseUrl(), list.callsign, awardId,
-                               static_cast<int>(list.lines.size())});
+                std::vector<CaseFigures> figures;
+                for (const logdb::EngineKind engine : options.engines) {
+                    fs::remove(logger.awards_db);
+                    fs::copy_file(pristine, logger.awards_db);
+                    PreCredit(logger, list, awardId);
+                    figures.push_back(
+                        SpawnCase({engine, logger.folder, service.BaseUrl(), list.callsign, awardId,
+                                   static_cast<int>(list.lines.size())}));
+                }
                 const char* journal = mode == tools::JournalMode::Wal ? "wal" : "rollback";
-                for (const auto& [pass, values] :
-                     {std::pair{"first", figures.first}, std::pair{"rerun", figures.rerun}}) {
-                    std::printf("%9d %-9s %6zu %-6s %10.0f %10.1f %9ld %10.2f\n", contacts, journal,
-                                list.lines.size(), pass, values.entriesPerSecond,
-                                values.cpuUsPerEntry, figures.peakMiB, values.maxGapMs);
+                for (const bool rerun : {false, true}) {
+                    std::printf("%9d %-9s %6zu %-6s", contacts, journal, list.lines.size(),
+                                rerun ? "rerun" : "first");
+                    for (const CaseFigures& engine : figures) {
+                        const PassFigures& values = rerun ? engine.rerun : engine.first;
+                        std::printf(" | %-6s %9.0f %8.1f %5ld %7.2f", "", values.entriesPerSecond,
+                                    values.cpuUsPerEntry, engine.peakMiB, values.maxGapMs);
+                    }
+                    std::printf("\n");
                 }
                 std::fflush(stdout);
             }
         }
     }
     fs::remove_all(options.folder);
+    fs::remove_all(odbcFolder);
     return 0;
 }

@@ -95,6 +95,7 @@ class QueryTestBase : public ::testing::Test {
     }
 
     EngineKind engine;
+    test::ScopedEnv locale{"LC_ALL", "C"};  // numbers with a decimal point, unless a test says
     TempDir dir;
     std::filesystem::path file;
     Connection connection{"ADOConnection2"};
