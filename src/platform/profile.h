@@ -59,10 +59,6 @@ class ProfileFile {
     ProfileFile(const ProfileFile&) = delete;
     ProfileFile& operator=(const ProfileFile&) = delete;
 
-    const std::filesystem::path& file() const {
-        return file_;
-    }
-
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;

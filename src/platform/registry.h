@@ -54,8 +54,6 @@ class CurrentUserRegistry {
     // ${XDG_CONFIG_HOME:-$HOME/.config}/telvora/HKEY_CURRENT_USER.reg
     static std::filesystem::path DefaultFile();
 
-    const std::filesystem::path& file() const { return file_; }
-
     // Opens the key (a path below HKEY_CURRENT_USER such as "Software\Quorvex"), creating it
     // when absent: its section header is appended in the file's own encoding and line breaks,
     // the rest of the file is kept byte for byte, and a missing file is created with its
