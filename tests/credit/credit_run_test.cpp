@@ -10,8 +10,8 @@
 #include "credit_scene.h"
 #include "districts/net_http_client.h"
 #include "logdb/logger_databases.h"
-#include "odbc_test_driver.h"
 #include "platform/error.h"
+#include "test_engines.h"
 
 namespace telvora::credit {
 namespace {
@@ -47,9 +47,7 @@ class RecordingWindow : public RunWindow {
 class CreditRunTest : public testing::TestWithParam<logdb::EngineKind> {
   protected:
     CreditRunTest() {
-        if (GetParam() == logdb::EngineKind::Odbc) {
-            test::UseTestOdbcDriver();
-        }
+        test::UseEngine(GetParam());
         databases.SetEngine(GetParam());
         databases.OpenDatabases({scene.logger.logs_db.string(), scene.logger.awards_db.string()});
         window.awardId = scene.RdaAwardId();
@@ -338,9 +336,7 @@ TEST_P(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, CreditRunTest,
                          testing::Values(logdb::EngineKind::Sqlite, logdb::EngineKind::Odbc),
-                         [](const testing::TestParamInfo<logdb::EngineKind>& info) {
-                             return info.param == logdb::EngineKind::Sqlite ? "Sqlite" : "Odbc";
-                         });
+                         test::EngineName);
 
 TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
     const districts::DistrictEntry entry{"TB-02", "Q1ABC/P", std::chrono::year{2019} / 3 / 5};

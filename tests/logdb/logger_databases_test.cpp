@@ -6,10 +6,10 @@
 #include <functional>
 
 #include "error_message.h"
-#include "odbc_test_driver.h"
 #include "platform/error.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
+#include "test_engines.h"
 
 namespace telvora::logdb {
 namespace {
@@ -34,9 +34,7 @@ const char* const kLogTable =
 class LoggerDatabasesBase : public ::testing::Test {
   protected:
     explicit LoggerDatabasesBase(EngineKind kind) : engine(kind) {
-        if (engine == EngineKind::Odbc) {
-            test::UseTestOdbcDriver();
-        }
+        test::UseEngine(engine);
         db.SetEngine(engine);
     }
 
@@ -47,13 +45,8 @@ class LoggerDatabasesBase : public ::testing::Test {
         return fresh;
     }
 
-    // The engine's own message: SQLite's as the engine words it; a driver's behind its prefix.
     void ExpectEngineMessage(const std::string& message, const std::string& core) const {
-        if (engine == EngineKind::Sqlite) {
-            EXPECT_EQ(message, core);
-        } else {
-            EXPECT_THAT(message, ::testing::HasSubstr(core));
-        }
+        test::ExpectEngineMessage(engine, message, core);
     }
 
     void SetUp() override {
@@ -108,10 +101,6 @@ class LoggerDatabasesTest : public LoggerDatabasesBase,
   protected:
     LoggerDatabasesTest() : LoggerDatabasesBase(GetParam()) {}
 };
-
-std::string EngineName(const ::testing::TestParamInfo<EngineKind>& info) {
-    return info.param == EngineKind::Sqlite ? "Sqlite" : "Odbc";
-}
 
 // What SQLite files alone can hold: dates as text or day counts in one column.
 class SqliteStorageTest : public LoggerDatabasesBase {
@@ -722,9 +711,9 @@ TEST_P(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoggerDatabasesTest,
-                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), EngineName);
+                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), test::EngineName);
 INSTANTIATE_TEST_SUITE_P(Engines, CreditAppendTest,
-                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), EngineName);
+                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), test::EngineName);
 
 }  // namespace
 }  // namespace telvora::logdb

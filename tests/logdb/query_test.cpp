@@ -6,11 +6,11 @@
 #include <functional>
 
 #include "error_message.h"
-#include "odbc_test_driver.h"
 #include "platform/error.h"
 #include "scoped_env.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
+#include "test_engines.h"
 
 namespace telvora::logdb {
 namespace {
@@ -67,19 +67,12 @@ TEST(MarkerScanning, FollowsQuotesDoubleColonsAndNameTerminators) {
 class QueryTestBase : public ::testing::Test {
   protected:
     explicit QueryTestBase(EngineKind kind) : engine(kind) {
-        if (engine == EngineKind::Odbc) {
-            test::UseTestOdbcDriver();
-        }
+        test::UseEngine(engine);
         connection.SetEngine(engine);
     }
 
-    // The engine's own message: SQLite's as the engine words it; a driver's behind its prefix.
     void ExpectEngineMessage(const std::string& message, const std::string& core) const {
-        if (engine == EngineKind::Sqlite) {
-            EXPECT_EQ(message, core);
-        } else {
-            EXPECT_THAT(message, ::testing::HasSubstr(core));
-        }
+        test::ExpectEngineMessage(engine, message, core);
     }
 
     void SetUp() override {
@@ -106,10 +99,6 @@ class QueryTest : public QueryTestBase, public ::testing::WithParamInterface<Eng
   protected:
     QueryTest() : QueryTestBase(GetParam()) {}
 };
-
-std::string EngineName(const ::testing::TestParamInfo<EngineKind>& info) {
-    return info.param == EngineKind::Sqlite ? "Sqlite" : "Odbc";
-}
 
 // What the SQLite engine alone shows: the conversions by SQLite's declared type names, columns
 // written through aliases, a schema changed by another program under the same text.
@@ -713,7 +702,7 @@ TEST_P(QueryTest, AppendPostsAPendingRowFirst) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueryTest,
-                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), EngineName);
+                         ::testing::Values(EngineKind::Sqlite, EngineKind::Odbc), test::EngineName);
 
 }  // namespace
 }  // namespace telvora::logdb

@@ -1,14 +1,19 @@
-// The SQLite ODBC driver (Debian's libsqliteodbc) registered for the tests under a name of their
-// own, which the ODBC engine is told through TELVORA_ODBC_DRIVER: the engine then reaches SQLite
-// files the way it reaches the logger's Access files through the Jet driver.
+// The two engines the database tests run over: SQLite, and ODBC with the SQLite ODBC driver
+// (Debian's libsqliteodbc) registered for the tests under a name of their own, which the ODBC
+// engine is told through TELVORA_ODBC_DRIVER: the engine then reaches SQLite files the way it
+// reaches the logger's Access files through the Jet driver.
 #pragma once
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "logdb/connection.h"
 
 namespace telvora::test {
 
@@ -40,6 +45,29 @@ inline void UseTestOdbcDriver() {
         return true;
     }();
     (void)registered;
+}
+
+// Prepares `engine` for a test: registers the test driver for ODBC.
+inline void UseEngine(logdb::EngineKind engine) {
+    if (engine == logdb::EngineKind::Odbc) {
+        UseTestOdbcDriver();
+    }
+}
+
+// The name of a test's engine parameter: "Sqlite" or "Odbc".
+inline std::string EngineName(const ::testing::TestParamInfo<logdb::EngineKind>& info) {
+    return info.param == logdb::EngineKind::Sqlite ? "Sqlite" : "Odbc";
+}
+
+// The engine's own message: SQLite's as the SQLite engine words it; a driver's behind the
+// driver's prefix and code.
+inline void ExpectEngineMessage(logdb::EngineKind engine, const std::string& message,
+                                const std::string& core) {
+    if (engine == logdb::EngineKind::Sqlite) {
+        EXPECT_EQ(message, core);
+    } else {
+        EXPECT_THAT(message, ::testing::HasSubstr(core));
+    }
 }
 
 }  // namespace telvora::test
