@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages and locales Telvora needs, when any is missing.
-#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz (default: all of them)
+#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz windows (default: all)
 # As root it installs them itself, otherwise through sudo. Without either it says what to run
 # as root and fails.
 set -euo pipefail
@@ -32,11 +32,19 @@ gui_packages=(
 fuzz_packages=(
   clang libclang-rt-14-dev
 )
+# windows: the cross build (MinGW-w64 for 32-bit Windows, posix threads; GoogleTest's sources
+# to build with it) and Wine to run its tests; the 32-bit SQLite ODBC driver that the database
+# tests reach through Wine's odbc32 and the host's unixODBC. The :i386 packages need the i386
+# architecture, which is added first.
+windows_packages=(
+  g++-mingw-w64-i686-posix googletest wine wine32:i386
+  libsqliteodbc:i386 libodbcinst2:i386 libodbc2:i386
+)
 
 # ---- choosing ----
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
-  groups=(build test gui fuzz)
+  groups=(build test gui fuzz windows)
 fi
 packages=()
 locales=()
@@ -46,8 +54,9 @@ for group in "${groups[@]}"; do
     test) packages+=("${test_packages[@]}") locales+=("${test_locales[@]}") ;;
     gui) packages+=("${gui_packages[@]}") ;;
     fuzz) packages+=("${fuzz_packages[@]}") ;;
+    windows) packages+=("${windows_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz)" >&2
+      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz windows)" >&2
       exit 2
       ;;
   esac
@@ -78,6 +87,10 @@ fi
 
 # ---- the commands, run as root ----
 apt_line="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ${missing[*]}"
+# Packages of another architecture (wine32:i386) need that architecture first.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  apt_line="dpkg --add-architecture i386 && $apt_line"
+fi
 # Debian generates the locales listed in /etc/locale.gen; listing them there keeps them when
 # locale-gen runs again later.
 locale_line=""

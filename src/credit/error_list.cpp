@@ -1,12 +1,10 @@
 #include "credit/error_list.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/locale_format.h"
+#include "platform/output_file.h"
+#include "platform/paths.h"
 
 namespace telvora::credit {
 
@@ -25,22 +23,9 @@ void WriteErrorList(const std::filesystem::path& file, const std::vector<std::st
         bytes += platform::EncodeAnsi(line);
         bytes += "\r\n";
     }
-    const auto fail = [&file](int error) {
-        throw Error(
-            Format("Cannot create file \"%s\". %s", file.string().c_str(), std::strerror(error)));
-    };
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (out == nullptr) {
-        fail(errno);
-    }
-    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
-    const int writeError = errno;
-    if (written != bytes.size()) {
-        std::fclose(out);
-        fail(writeError);
-    }
-    if (std::fclose(out) != 0) {
-        fail(errno);
+    if (const auto reason = platform::WriteWholeFile(file, bytes)) {
+        throw Error(Format("Cannot create file \"%s\". %s", platform::PathToUtf8(file).c_str(),
+                           reason->c_str()));
     }
 }
 

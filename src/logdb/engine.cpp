@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace telvora::logdb {
@@ -11,8 +12,8 @@ std::string DisplayFileName(const std::string& path) {
         return path;
     }
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
+    const auto absolute = std::filesystem::absolute(platform::PathFromUtf8(path), ec);
+    return ec ? path : platform::PathToUtf8(absolute.lexically_normal());
 }
 
 std::string LikePrefixLiteral(std::string_view text, LikeEscape escape) {

@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/registry.h"
+#include "platform/unicode.h"
 
 namespace telvora::logdb {
 

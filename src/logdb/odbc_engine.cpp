@@ -16,6 +16,7 @@
 
 #include "logdb/engine.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
 
@@ -555,7 +556,7 @@ std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path, int busyTimeoutM
     // Said before any driver is asked, in the Jet engine's words: the file is never created.
     std::error_code ec;
     const std::string local = LocalPath(path);
-    if (local.empty() || !std::filesystem::is_regular_file(local, ec)) {
+    if (local.empty() || !std::filesystem::is_regular_file(platform::PathFromUtf8(local), ec)) {
         throw Error(Format("Could not find file '%s'", DisplayFileName(local).c_str()));
     }
     return std::make_unique<OdbcEngine>(path, busyTimeoutMs);

@@ -1,6 +1,6 @@
-// Profile strings: one value of an INI file read or written per call, the way
-// the Windows profile functions do it (GetPrivateProfileString,
-// WritePrivateProfileString). Here nothing is cached and nothing stays open
+// Profile strings: one value of an INI file read or written per call. On Windows these are the
+// platform's profile functions (GetPrivateProfileStringW, WritePrivateProfileStringW). On Linux
+// our own reader and writer follow their rules; nothing is cached and nothing stays open
 // between calls: every call reads the file afresh.
 //
 // The file format:
@@ -31,8 +31,8 @@ inline constexpr std::size_t kProfileValueMaxChars = 2047;
 // section or the key is missing or the file cannot be read. Blanks around the
 // value are dropped, then one pair of enclosing quotes (both " or both ').
 // The result is at most kProfileValueMaxChars characters.
-std::string ReadProfileString(const std::filesystem::path& file, std::string_view section,
-                              std::string_view key, std::string_view defaultValue);
+std::string ReadProfileValue(const std::filesystem::path& file, std::string_view section,
+                             std::string_view key, std::string_view defaultValue);
 
 // Sets `key` in `section` to `value`. The file and the section are created
 // when missing; an existing key is replaced in place, a new one goes after the
@@ -41,8 +41,14 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
 // it was). Returns false when the write is refused: the file or its folder is
 // read-only, the disk is full, the path is not a file, or a name or the value
 // could not be stored as one line (line breaks, "=" in a key, empty names).
-bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value);
+bool WriteProfileValue(const std::filesystem::path& file, std::string_view section,
+                       std::string_view key, std::string_view value);
+
+// Whether a section, key (both trimmed) and value can be stored as one entry that reads back as
+// itself: no line break or NUL in any of them, no "=" in the key, a key that starts no section
+// or comment, no empty name. Profile writers write what is handed to them, line breaks
+// included, so a value with one would write lines of its own into the file.
+bool StorableProfileEntry(std::string_view section, std::string_view key, std::string_view value);
 
 // A profile file in use for a while (one restore or one save of the window
 // settings): it holds nothing but the path, and reads and writes through the

@@ -188,4 +188,13 @@ std::string CutToCharacters(std::string_view utf8, std::size_t count) {
     return std::string(utf8);
 }
 
+std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
+    std::size_t end = 0;  // the first NUL character, or the last whole code unit
+    while (end + 1 < bytes.size() && (bytes[end] != 0 || bytes[end + 1] != 0)) {
+        end += 2;
+    }
+    return Utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), end),
+                       ByteOrder::kLittleEndian);
+}
+
 }  // namespace telvora::platform

@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace telvora::platform {
 
@@ -45,6 +47,10 @@ std::string ReplaceInvalidUtf8(std::string_view text);
 // UTF-16 bytes in the given order to UTF-8. A surrogate without its partner, and an odd byte
 // left at the end, each become U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes, ByteOrder order);
+
+// UTF-16LE bytes (a registry string) to UTF-8, up to the first NUL character or the end;
+// unpaired surrogates become U+FFFD and an odd last byte is dropped.
+std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes);
 
 // UTF-8 to UTF-16 bytes in the given order; characters above U+FFFF become surrogate pairs
 // and each byte of invalid UTF-8 becomes U+FFFD.

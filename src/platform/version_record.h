@@ -1,8 +1,9 @@
 // The executable's version record: what the platform's version-information functions give
-// for a file (the translation table, the string tables and the fixed file version).
+// for a file (the translation table, the string tables and the fixed file version). On
+// Windows it is the VERSIONINFO resource, read with GetFileVersionInfoW and VerQueryValueW.
 //
-// The record is generated at build time and compiled into the executable, in an ELF section
-// of its own named ".telvora.version", as line text:
+// On Linux the record is generated at build time and compiled into the executable, in an ELF
+// section of its own named ".telvora.version", as line text:
 //
 //   TelvoraVersionRecord/1
 //   FileVersion=1,0,2,2              the fixed part, as a resource script writes it
@@ -49,11 +50,13 @@ struct VersionRecord {
     std::optional<std::string> QueryString(std::string_view table, std::string_view name) const;
 };
 
+#ifndef _WIN32
 // The section that holds the record inside an executable.
 inline constexpr const char* kVersionSectionName = ".telvora.version";
 
 // The record from its text; nullopt for a text that is not a record.
 std::optional<VersionRecord> ParseVersionRecord(std::string_view text);
+#endif
 
 // Reads the record of an executable file (GetFileVersionInfo). nullopt when the file cannot
 // be read, is not an ELF file, or carries no record.

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "settings/profile_values.h"
@@ -32,8 +33,10 @@ class IniProfile {
     void WriteString(const std::string& key, const std::string& value) const {
         if (!profile_.WriteString(section_, key, value)) {
             std::error_code ec;
-            const std::filesystem::path full = std::filesystem::absolute(fileName_, ec);
-            throw Error(Format("Unable to write to %s", (ec ? fileName_ : full.string()).c_str()));
+            const std::filesystem::path full =
+                std::filesystem::absolute(platform::PathFromUtf8(fileName_), ec);
+            throw Error(Format("Unable to write to %s",
+                               (ec ? fileName_ : platform::PathToUtf8(full)).c_str()));
         }
     }
 

@@ -149,8 +149,8 @@ TEST_F(FormStorageBindingTest, DestructionWithoutCloseSaves) {
         program.Show();
         program.edit().setText("UA9XYZ");
     }  // destroyed without a close
-    EXPECT_EQ(platform::ReadProfileString(ini(), "TfrmMain", "Visible", ""), "1");
-    EXPECT_EQ(platform::ReadProfileString(ini(), "TfrmMain", "Edit1_Text", ""), "UA9XYZ");
+    EXPECT_EQ(platform::ReadProfileValue(ini(), "TfrmMain", "Visible", ""), "1");
+    EXPECT_EQ(platform::ReadProfileValue(ini(), "TfrmMain", "Edit1_Text", ""), "UA9XYZ");
 }
 
 TEST_F(FormStorageBindingTest, ReadOnlyFileShowsMessageAtCloseAndAgainAtExit) {
@@ -186,10 +186,10 @@ TEST_F(FormStorageBindingTest, WindowWhoseCreationFailedIsStillRestoredAndSaved)
     program.edit().setText("R2DEF");
     program.Close();
     EXPECT_EQ(program.messages, std::vector<std::string>{"Data Source not found"});
-    EXPECT_EQ(platform::ReadProfileString(ini(), "TfrmMain", "Edit1_Text", ""), "R2DEF");
+    EXPECT_EQ(platform::ReadProfileValue(ini(), "TfrmMain", "Edit1_Text", ""), "R2DEF");
     const QSize outer = program.window().frameGeometry().size();
     EXPECT_EQ(
-        platform::ReadProfileString(ini(), "TfrmMain", "NormPos", ""),
+        platform::ReadProfileValue(ini(), "TfrmMain", "NormPos", ""),
         "30,40," + std::to_string(30 + outer.width()) + "," + std::to_string(40 + outer.height()));
 }
 
@@ -221,7 +221,7 @@ TEST_F(FormStorageBindingTest, PlacementInQtTerms) {
     EXPECT_EQ(placement.showCmd, platform::kSwShowMinimized);
     EXPECT_TRUE(program.binding().IsApplicationIconic());
     program.Close();
-    EXPECT_EQ(platform::ReadProfileString(ini(), "TfrmMain", "ShowCmd", ""), "2");
+    EXPECT_EQ(platform::ReadProfileValue(ini(), "TfrmMain", "ShowCmd", ""), "2");
 }
 
 TEST_F(FormStorageBindingTest, ComponentsFoundByNameInAnyCase) {

@@ -30,7 +30,12 @@ class UserLocales : public testing::Test {
   protected:
     template <typename Check>
     void InEachLocale(Check check) {
-        for (const char* name : {"C", "de_DE.UTF-8", "ru_RU.UTF-8"}) {
+#ifdef _WIN32
+        const char* const names[] = {"C", "German_Germany.1252", "Russian_Russia.1251"};
+#else
+        const char* const names[] = {"C", "de_DE.UTF-8", "ru_RU.UTF-8"};
+#endif
+        for (const char* name : names) {
             ASSERT_NE(std::setlocale(LC_ALL, name), nullptr) << name << " is not installed";
             SCOPED_TRACE(name);
             check();

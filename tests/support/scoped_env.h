@@ -21,11 +21,16 @@ class ScopedEnv {
 
   private:
     void Apply(const std::optional<std::string>& value) {
+#ifdef _WIN32
+        // Sets the C runtime's copy and the process's environment alike; "" removes it.
+        _putenv_s(name_.c_str(), value ? value->c_str() : "");
+#else
         if (value) {
             setenv(name_.c_str(), value->c_str(), 1);
         } else {
             unsetenv(name_.c_str());
         }
+#endif
     }
 
     std::string name_;

@@ -1,5 +1,9 @@
 #include "temp_dir.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -9,6 +13,22 @@
 namespace telvora::test {
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // A name no other folder has: the process, the moment and a counter.
+    static unsigned counter = 0;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate =
+            base / ("telvora-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(GetTickCount64()) + "-" + std::to_string(counter++));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "telvora-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -16,6 +36,7 @@ TempDir::TempDir() {
         throw std::runtime_error("mkdtemp failed");
     }
     path_ = buffer.data();
+#endif
 }
 
 TempDir::~TempDir() {

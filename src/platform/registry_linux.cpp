@@ -429,15 +429,6 @@ bool CreateFile(const fs::path& file, const std::string& bytes) {
 
 }  // namespace
 
-std::string Utf16LeToUtf8(const std::vector<std::uint8_t>& bytes) {
-    std::size_t end = 0;  // the first NUL character, or the last whole code unit
-    while (end + 1 < bytes.size() && (bytes[end] != 0 || bytes[end + 1] != 0)) {
-        end += 2;
-    }
-    return Utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), end),
-                       ByteOrder::kLittleEndian);
-}
-
 std::optional<RegValue> RegistryKey::QueryValue(std::string_view name) const {
     const std::string folded = AsciiLower(name);
     for (const auto& [value_name, value] : values_) {

@@ -48,7 +48,7 @@ TEST_P(ReadProfileStringTest, GivesValueOrDefault) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
     WriteFileBytes(file, c.content);
-    EXPECT_EQ(ReadProfileString(file, c.section, c.key, c.fallback), c.expected);
+    EXPECT_EQ(ReadProfileValue(file, c.section, c.key, c.fallback), c.expected);
 }
 
 const std::string kLongValue(3000, 'A');
@@ -89,19 +89,19 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"empty_file", "", "S", "A", "d", "d"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReadProfileString, MissingOrUnreadableFileGivesDefault) {
+TEST(ReadProfileValue, MissingOrUnreadableFileGivesDefault) {
     TempDir dir;
-    EXPECT_EQ(ReadProfileString(dir / "none.ini", "S", "A", "dflt"), "dflt");
-    EXPECT_EQ(ReadProfileString(dir.path(), "S", "A", "dflt"), "dflt");  // a folder
+    EXPECT_EQ(ReadProfileValue(dir / "none.ini", "S", "A", "dflt"), "dflt");
+    EXPECT_EQ(ReadProfileValue(dir.path(), "S", "A", "dflt"), "dflt");  // a folder
 }
 
-TEST(ReadProfileString, LongDefaultIsCutAtWholeCharacters) {
+TEST(ReadProfileValue, LongDefaultIsCutAtWholeCharacters) {
     TempDir dir;
     std::string cyrillic;
     for (int i = 0; i < 2100; ++i) {
         cyrillic += "\xD0\x96";
     }
-    const std::string read = ReadProfileString(dir / "none.ini", "S", "A", cyrillic);
+    const std::string read = ReadProfileValue(dir / "none.ini", "S", "A", cyrillic);
     EXPECT_EQ(read, cyrillic.substr(0, 2 * 2047));
 }
 
@@ -126,21 +126,21 @@ class ScopedLocale {
     std::optional<std::string> old_;
 };
 
-TEST(ReadProfileString, FileWithoutMarkIsInLocaleCodePage) {
+TEST(ReadProfileValue, FileWithoutMarkIsInLocaleCodePage) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
     WriteFileBytes(file, "[S]\r\nA=\xD0\x9F\xD0\xB5\r\n");
     {
         ScopedLocale utf8("C.UTF-8");
-        EXPECT_EQ(ReadProfileString(file, "S", "A", ""), "\xD0\x9F\xD0\xB5");
+        EXPECT_EQ(ReadProfileValue(file, "S", "A", ""), "\xD0\x9F\xD0\xB5");
     }
     {
         // ASCII: bytes it cannot decode read as replacement characters.
         ScopedLocale ascii("C");
-        EXPECT_EQ(ReadProfileString(file, "S", "A", ""),
+        EXPECT_EQ(ReadProfileValue(file, "S", "A", ""),
                   "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
         // ... and a write elsewhere in the file keeps their bytes.
-        ASSERT_TRUE(WriteProfileString(file, "S", "B", "1"));
+        ASSERT_TRUE(WriteProfileValue(file, "S", "B", "1"));
         EXPECT_EQ(ReadFileBytes(file), "[S]\r\nA=\xD0\x9F\xD0\xB5\r\nB=1\r\n");
     }
 }
@@ -163,7 +163,7 @@ TEST_P(WriteProfileStringTest, LeavesExactBytes) {
     if (c.before) {
         WriteFileBytes(file, *c.before);
     }
-    ASSERT_TRUE(WriteProfileString(file, c.section, c.key, c.value));
+    ASSERT_TRUE(WriteProfileValue(file, c.section, c.key, c.value));
     EXPECT_EQ(ReadFileBytes(file), c.after);
 }
 
@@ -202,45 +202,45 @@ INSTANTIATE_TEST_SUITE_P(
             "\xFF\xFE" + Utf16Le("[S]\r\nA=") + std::string("\x16\x04", 2) + Utf16Le("\r\n")}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WriteProfileString, NonAsciiReadsBackFromUtf16File) {
+TEST(WriteProfileValue, NonAsciiReadsBackFromUtf16File) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
     WriteFileBytes(file, "\xFF\xFE" + Utf16Le("[S]\r\n"));
     const std::string value = "R\xC3\xB6 \xF0\x9F\x93\xBB";  // with a character beyond 16 bits
-    ASSERT_TRUE(WriteProfileString(file, "S", "A", value));
-    EXPECT_EQ(ReadProfileString(file, "S", "A", ""), value);
+    ASSERT_TRUE(WriteProfileValue(file, "S", "A", value));
+    EXPECT_EQ(ReadProfileValue(file, "S", "A", ""), value);
 }
 
-TEST(WriteProfileString, ReplacingKeepsOtherKeysAndReadsBack) {
+TEST(WriteProfileValue, ReplacingKeepsOtherKeysAndReadsBack) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
-    ASSERT_TRUE(WriteProfileString(file, "S", "A", "1"));
-    ASSERT_TRUE(WriteProfileString(file, "S", "B", "2"));
-    ASSERT_TRUE(WriteProfileString(file, "T", "A", "3"));
-    ASSERT_TRUE(WriteProfileString(file, "S", "A", "4"));
+    ASSERT_TRUE(WriteProfileValue(file, "S", "A", "1"));
+    ASSERT_TRUE(WriteProfileValue(file, "S", "B", "2"));
+    ASSERT_TRUE(WriteProfileValue(file, "T", "A", "3"));
+    ASSERT_TRUE(WriteProfileValue(file, "S", "A", "4"));
     EXPECT_EQ(ReadFileBytes(file), "[S]\r\nA=4\r\nB=2\r\n[T]\r\nA=3\r\n");
-    EXPECT_EQ(ReadProfileString(file, "S", "A", ""), "4");
-    EXPECT_EQ(ReadProfileString(file, "T", "A", ""), "3");
+    EXPECT_EQ(ReadProfileValue(file, "S", "A", ""), "4");
+    EXPECT_EQ(ReadProfileValue(file, "T", "A", ""), "3");
 }
 
-TEST(WriteProfileString, KeepsModeAndWritesThroughSymlink) {
+TEST(WriteProfileValue, KeepsModeAndWritesThroughSymlink) {
     TempDir dir;
     const fs::path real = dir / "real.ini";
     const fs::path link = dir / "Telvora.ini";
     WriteFileBytes(real, "[S]\r\nA=1\r\n");
     ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
     fs::create_symlink(real, link);
-    ASSERT_TRUE(WriteProfileString(link, "S", "A", "2"));
+    ASSERT_TRUE(WriteProfileValue(link, "S", "A", "2"));
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadFileBytes(real), "[S]\r\nA=2\r\n");
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST(WriteProfileString, NoLeftoverFilesInFolder) {
+TEST(WriteProfileValue, NoLeftoverFilesInFolder) {
     TempDir dir;
-    ASSERT_TRUE(WriteProfileString(dir / "Telvora.ini", "S", "A", "1"));
-    ASSERT_TRUE(WriteProfileString(dir / "Telvora.ini", "S", "A", "2"));
+    ASSERT_TRUE(WriteProfileValue(dir / "Telvora.ini", "S", "A", "1"));
+    ASSERT_TRUE(WriteProfileValue(dir / "Telvora.ini", "S", "A", "2"));
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) {
         ++files;
@@ -264,7 +264,7 @@ TEST_P(RefusedWriteTest, LeavesFileAsItWas) {
     const fs::path file = dir / "Telvora.ini";
     const std::string before = "[S]\r\nA=1\r\n";
     WriteFileBytes(file, before);
-    EXPECT_FALSE(WriteProfileString(file, c.section, c.key, c.value));
+    EXPECT_FALSE(WriteProfileValue(file, c.section, c.key, c.value));
     EXPECT_EQ(ReadFileBytes(file), before);
 }
 
@@ -285,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A UTF-16 file cut in the middle of a character: lines written after its stray last byte
 // would be read out of step (and, never found again, appended anew at every save), so the
 // write is refused and the file left as it was.
-TEST(WriteProfileString, TornUtf16FileIsRefused) {
+TEST(WriteProfileValue, TornUtf16FileIsRefused) {
     for (const char* mark : {"\xFF\xFE", "\xFE\xFF"}) {
         SCOPED_TRACE(::testing::PrintToString(std::string(mark)));
         TempDir dir;
@@ -296,54 +296,54 @@ TEST(WriteProfileString, TornUtf16FileIsRefused) {
         }
         const std::string before = mark + body + "\x5B";
         WriteFileBytes(file, before);
-        EXPECT_EQ(ReadProfileString(file, "S", "A", "d"), "1");
-        EXPECT_FALSE(WriteProfileString(file, "S", "B", "2"));
-        EXPECT_FALSE(WriteProfileString(file, "T", "B", "2"));
+        EXPECT_EQ(ReadProfileValue(file, "S", "A", "d"), "1");
+        EXPECT_FALSE(WriteProfileValue(file, "S", "B", "2"));
+        EXPECT_FALSE(WriteProfileValue(file, "T", "B", "2"));
         EXPECT_EQ(ReadFileBytes(file), before);
     }
 }
 
-TEST(WriteProfileString, ReadOnlyFileIsRefused) {
+TEST(WriteProfileValue, ReadOnlyFileIsRefused) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
     const std::string before = "[S]\r\nA=1\r\n";
     WriteFileBytes(file, before);
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     // Also the same value: a read-only file refuses every write.
-    EXPECT_FALSE(WriteProfileString(file, "S", "A", "1"));
-    EXPECT_FALSE(WriteProfileString(file, "S", "A", "2"));
+    EXPECT_FALSE(WriteProfileValue(file, "S", "A", "1"));
+    EXPECT_FALSE(WriteProfileValue(file, "S", "A", "2"));
     EXPECT_EQ(ReadFileBytes(file), before);
 }
 
-TEST(WriteProfileString, NewFileInReadOnlyFolderIsRefused) {
+TEST(WriteProfileValue, NewFileInReadOnlyFolderIsRefused) {
     TempDir dir;
     const fs::path folder = dir / "ro";
     fs::create_directory(folder);
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    EXPECT_FALSE(WriteProfileString(folder / "Telvora.ini", "S", "A", "1"));
+    EXPECT_FALSE(WriteProfileValue(folder / "Telvora.ini", "S", "A", "1"));
     EXPECT_FALSE(fs::exists(folder / "Telvora.ini"));
 }
 
-TEST(WriteProfileString, WritableFileInReadOnlyFolderIsWritten) {
+TEST(WriteProfileValue, WritableFileInReadOnlyFolderIsWritten) {
     TempDir dir;
     const fs::path folder = dir / "ro";
     fs::create_directory(folder);
     WriteFileBytes(folder / "Telvora.ini", "[S]\r\nA=1\r\n");
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    EXPECT_TRUE(WriteProfileString(folder / "Telvora.ini", "S", "A", "2"));
+    EXPECT_TRUE(WriteProfileValue(folder / "Telvora.ini", "S", "A", "2"));
     EXPECT_EQ(ReadFileBytes(folder / "Telvora.ini"), "[S]\r\nA=2\r\n");
 }
 
-TEST(WriteProfileString, MissingFolderOrFolderPathIsRefused) {
+TEST(WriteProfileValue, MissingFolderOrFolderPathIsRefused) {
     TempDir dir;
-    EXPECT_FALSE(WriteProfileString(dir / "no" / "Telvora.ini", "S", "A", "1"));
-    EXPECT_FALSE(WriteProfileString(dir.path(), "S", "A", "1"));
-    EXPECT_FALSE(WriteProfileString("", "S", "A", "1"));
+    EXPECT_FALSE(WriteProfileValue(dir / "no" / "Telvora.ini", "S", "A", "1"));
+    EXPECT_FALSE(WriteProfileValue(dir.path(), "S", "A", "1"));
+    EXPECT_FALSE(WriteProfileValue("", "S", "A", "1"));
 }
 
 // A write that fails half way (here: the file-size limit stands in for a full
 // disk) must leave the old file untouched.
-TEST(WriteProfileString, FailedWriteLeavesFileAsItWas) {
+TEST(WriteProfileValue, FailedWriteLeavesFileAsItWas) {
     TempDir dir;
     const fs::path file = dir / "Telvora.ini";
     const std::string before = "[S]\r\nA=1\r\n";
@@ -355,7 +355,7 @@ TEST(WriteProfileString, FailedWriteLeavesFileAsItWas) {
     struct rlimit small = old;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = WriteProfileString(file, "S", "A", std::string(500, 'x'));
+    const bool written = WriteProfileValue(file, "S", "A", std::string(500, 'x'));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 

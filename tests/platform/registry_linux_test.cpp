@@ -2,6 +2,7 @@
 // the reader with real files in every encoding it accepts, and check that opening a key never
 // disturbs what the file already holds.
 #include "platform/registry.h"
+#include "platform/unicode.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,0 +1,16 @@
+// A file the program writes for the user ("ErrorList.txt"): created or overwritten as a whole.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace telvora::platform {
+
+// Writes `bytes` as the whole of `file`. nullopt when done, otherwise the system's reason in its
+// own words ("Permission denied", "Access is denied."), UTF-8.
+std::optional<std::string> WriteWholeFile(const std::filesystem::path& file,
+                                          std::string_view bytes);
+
+}  // namespace telvora::platform
