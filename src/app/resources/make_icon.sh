@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the application icon MAINICON (a mast sending waves, on a slate tile) at the sizes the
-# window and the task bar use. Run it after changing the artwork; the PNGs are committed.
+# window and the task bar use. Run it after changing the artwork; the PNGs and the .ico are
+# committed.
 set -euo pipefail
 cd "$(dirname "$0")/icons"
 convert -size 96x96 xc:none \
@@ -15,3 +16,5 @@ for size in 16 24 32 48; do
   convert big.png -resize ${size}x${size} -strip MAINICON-${size}.png
 done
 rm big.png
+# The same artwork for the Windows build's resource script, every size in one file.
+convert MAINICON-16.png MAINICON-24.png MAINICON-32.png MAINICON-48.png MAINICON.ico
