@@ -45,7 +45,6 @@ class DbLookupCombo : public QWidget, private LookupComboView {
     // To be called when the list has been opened or closed (re-reads its rows).
     void ListActiveChanged();
 
-    const LookupComboModel& Model() const { return model_; }
     QString Value() const { return QString::fromStdString(model_.Value()); }
     bool ListOpen() const { return model_.ListOpen(); }
     bool CanDropDown() const { return model_.CanDropDown(); }

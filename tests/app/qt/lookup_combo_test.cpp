@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -274,6 +275,36 @@ TEST_F(LookupComboTest, AtMost32TypedCharactersCount) {
     QTest::keyClicks(Combo(), QString::fromStdString(long_name));
     EXPECT_EQ(Combo()->SearchText().toStdString(), long_name.substr(0, 32));
     EXPECT_EQ(View()->currentRow(), 1);
+}
+
+// Letters as a Russian keyboard layout types them: key events whose text is the letter.
+void TypeLetters(QWidget* widget, const QString& letters) {
+    for (const QChar letter : letters) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+TEST_F(LookupComboTest, TypedCyrillicFindsItsRowWithoutRegardToCase) {
+    Start({{"1", "RDA"}, {"2", "RDA Районы"}, {"3", "RDA РАЙОНЫ-2020"}, {"4", "RDA Ёлки"}});
+    Combo()->setFocus(Qt::MouseFocusReason);
+    TypeLetters(Combo(), QString::fromUtf8("rda рай"));
+    ASSERT_TRUE(Combo()->ListOpen());
+    EXPECT_EQ(View()->currentRow(), 1);
+    TypeLetters(View(), QString::fromUtf8("оны-"));
+    EXPECT_EQ(View()->currentRow(), 2);
+    EXPECT_EQ(Combo()->SearchText(), QString::fromUtf8("rda районы-"));
+    Key(Qt::Key_Backspace);
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Combo()->SearchText(), QString::fromUtf8("rda район"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Value(), "RDA Районы");
+    EXPECT_EQ(AwardId(), "2");
+    Combo()->setFocus(Qt::MouseFocusReason);
+    TypeLetters(Combo(), QString::fromUtf8("RDA ё"));
+    EXPECT_EQ(View()->currentRow(), 3);
 }
 
 TEST_F(LookupComboTest, UpAndDownInTheClosedBox) {
