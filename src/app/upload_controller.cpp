@@ -5,7 +5,7 @@
 namespace telvora::app {
 
 // The credit run's view of the window: the shell's services, and the stop once a close was
-// asked for.
+// asked for during the run.
 class UploadController::Window : public credit::RunWindow {
   public:
     explicit Window(UploadController& controller) : controller_(controller) {}

@@ -28,23 +28,13 @@ class NetHTTPClient;
 
 namespace telvora::app {
 
-// What a shell's window does for a run.
-class UploadShell {
+// What a shell's window does for a run: the credit run's window services (its StopRequested
+// is not asked: the controller answers it), and what the controller needs around the run.
+class UploadShell : public credit::RunWindow {
   public:
-    virtual ~UploadShell() = default;
-    // ProgressBar's position, 0..100; repaints before it returns.
-    virtual void SetProgress(int position) = 0;
-    // Handles every pending window message (input, painting) and returns.
-    virtual void ProcessMessages() = 0;
     // Handles the input still queued when the run ends (the platform's events not yet
     // delivered included); called while the run still counts as going on.
     virtual void HandleQueuedInput() = 0;
-    // The modal "Warning" dialog with one "OK" button.
-    virtual void ShowWarning(const std::string& text) = 0;
-    // SelectedAwardId as the window holds it now.
-    virtual std::string SelectedAwardId() const = 0;
-    // Opens the error list in the user's editor; the outcome is not examined.
-    virtual void OpenErrorList(const std::filesystem::path& file) = 0;
     // The default error handling.
     virtual void ShowFailure(std::exception_ptr failure) = 0;
     // Closes the window (the close asked for during a run, once the run has stopped); the

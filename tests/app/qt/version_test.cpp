@@ -14,22 +14,11 @@ namespace {
 
 using platform::VersionRecord;
 
-VersionRecord Record(std::vector<platform::VersionTranslation> translations,
-                     std::map<std::string, std::map<std::string, std::string>> tables,
-                     std::uint32_t ms, std::uint32_t ls) {
-    VersionRecord record;
-    record.translations = std::move(translations);
-    record.stringTables = std::move(tables);
-    record.fixed.fileVersionMS = ms;
-    record.fixed.fileVersionLS = ls;
-    return record;
-}
-
 TEST(VersionRecordTest, TextRoundTrip) {
-    VersionRecord record =
-        Record({{0x0409, 0x04E4}, {0x0419, 0x04E3}},
-               {{"040904E4", {{"FileVersion", "1.0.2.2"}, {"Comments", "two\nlines \\ here"}}}},
-               0x00010000, 0x00020002);
+    VersionRecord record = test::MakeVersionRecord(
+        {{0x0409, 0x04E4}, {0x0419, 0x04E3}},
+        {{"040904E4", {{"FileVersion", "1.0.2.2"}, {"Comments", "two\nlines \\ here"}}}},
+        0x00010000, 0x00020002);
     record.fixed.productVersionMS = 0x00030004;
     record.fixed.productVersionLS = 0x00050006;
     const auto back = platform::ParseVersionRecord(test::SerializeVersionRecord(record));
