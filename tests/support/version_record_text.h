@@ -2,12 +2,21 @@
 // can hand the parser any record they like.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/version_record.h"
 
 namespace telvora::test {
 
 std::string SerializeVersionRecord(const platform::VersionRecord& record);
+
+// A record with these translations, string tables and fixed file version.
+platform::VersionRecord MakeVersionRecord(
+    std::vector<platform::VersionTranslation> translations,
+    std::map<std::string, std::map<std::string, std::string>> tables, std::uint32_t fileVersionMS,
+    std::uint32_t fileVersionLS);
 
 }  // namespace telvora::test

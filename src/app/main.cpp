@@ -1,6 +1,0 @@
-// telvora: records district award credits in the companion logger's awards database.
-#include "app/program.h"
-
-int main(int argc, char** argv) {
-    return telvora::app::RunProgram(argc, argv);
-}
