@@ -2,9 +2,10 @@
 # What CI runs (.ci/run calls it): installs what is missing, checks the formatting of every
 # tracked C++ file, builds everything with warnings as errors (preset ci, build-ci/) and runs
 # every test, then builds the Qt-free parts with the address and undefined-behaviour
-# sanitizers (preset asan, build-asan/) and runs their tests once more.
+# sanitizers (preset asan, build-asan/) and runs their tests once more, then builds the Windows
+# cross build and runs its tests under Wine (scripts/test-windows.sh).
 #   scripts/test.sh [ctest arguments...]     e.g. scripts/test.sh -R Registry
-# The arguments go to both ctest runs.
+# The arguments go to every ctest run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -29,3 +30,5 @@ for preset in ci asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs" "$@"
 done
+
+"$top/scripts/test-windows.sh" "$@"

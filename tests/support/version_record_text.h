@@ -11,7 +11,9 @@
 
 namespace telvora::test {
 
+#ifndef _WIN32
 std::string SerializeVersionRecord(const platform::VersionRecord& record);
+#endif
 
 // A record with these translations, string tables and fixed file version.
 platform::VersionRecord MakeVersionRecord(
