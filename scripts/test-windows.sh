@@ -10,8 +10,14 @@ jobs=$(nproc)
 
 "$top/scripts/install-deps.sh" windows
 
+# The tools the Windows tests use from the host: the district-list service (HTTPS on loopback)
+# and the sample-logger generator run natively, beside the tests under Wine.
+echo "== windows: the host's tools (preset ci)"
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger
+
 echo "== windows: configure, build"
-cmake --preset windows >/dev/null
+cmake --preset windows -DTELVORA_HOST_TOOLS_DIR="$top/build-ci/bin" >/dev/null
 cmake --build --preset windows -j "$jobs"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/telvora-wine-XXXXXX")
@@ -30,6 +36,15 @@ echo "== windows: a Wine prefix in $prefix"
 # One wineserver for the whole run, rather than one started and stopped for every test.
 wineserver --persistent
 wineboot --init >/dev/null 2>&1
+
+# The database tests reach SQLite files through Wine's odbc32, the host's unixODBC and its
+# 32-bit SQLite driver, registered for this run only (unixODBC reads $ODBCSYSINI/odbcinst.ini;
+# the host's libraries read the environment Wine starts in).
+mkdir -p "$prefix/odbc"
+printf '[Telvora Test SQLite]\nDriver=/usr/lib/i386-linux-gnu/odbc/libsqlite3odbc.so\n' \
+  >"$prefix/odbc/odbcinst.ini"
+export ODBCSYSINI="$prefix/odbc"
+export TELVORA_ODBC_DRIVER="Telvora Test SQLite"
 
 echo "== windows: test under Wine"
 ctest --preset windows -j "$jobs" "$@"
