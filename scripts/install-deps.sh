@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages and locales Telvora needs, when any is missing.
-#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz windows (default: all)
+#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz package windows
+#                                           (default: all)
 # As root it installs them itself, otherwise through sudo. Without either it says what to run
 # as root and fails.
 set -euo pipefail
@@ -32,6 +33,11 @@ gui_packages=(
 fuzz_packages=(
   clang libclang-rt-14-dev
 )
+# package: the install check (scripts/test-install.sh): the validators of the desktop entry and
+# the AppStream metainfo, dpkg-shlibdeps for the Debian package's dependencies.
+package_packages=(
+  desktop-file-utils appstream dpkg-dev
+)
 # windows: the cross build (MinGW-w64 for 32-bit Windows, posix threads; GoogleTest's sources
 # to build with it) and Wine to run its tests; the 32-bit SQLite ODBC driver that the database
 # tests reach through Wine's odbc32 and the host's unixODBC. The :i386 packages need the i386
@@ -44,7 +50,7 @@ windows_packages=(
 # ---- choosing ----
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
-  groups=(build test gui fuzz windows)
+  groups=(build test gui fuzz package windows)
 fi
 packages=()
 locales=()
@@ -54,9 +60,10 @@ for group in "${groups[@]}"; do
     test) packages+=("${test_packages[@]}") locales+=("${test_locales[@]}") ;;
     gui) packages+=("${gui_packages[@]}") ;;
     fuzz) packages+=("${fuzz_packages[@]}") ;;
+    package) packages+=("${package_packages[@]}") ;;
     windows) packages+=("${windows_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz windows)" >&2
+      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz package windows)" >&2
       exit 2
       ;;
   esac
