@@ -2,24 +2,25 @@
 # Installs the Debian packages and locales Telvora needs, when any is missing.
 #   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz package windows
 #                                           (default: all)
+# Each script asks for what it needs: scripts/run.sh for build and gui only, so running the
+# program pulls in neither the test tools nor clang nor Wine.
 # As root it installs them itself, otherwise through sudo. Without either it says what to run
 # as root and fails.
 set -euo pipefail
 
 # ---- what each group needs ----
-# build: compile Telvora, its tools and its tests (Qt, libcurl, SQLite, ODBC, cpp-httplib,
-# OpenSSL; Xlib for the window manager test).
+# build: compile Telvora and its tools (Qt, libcurl, SQLite, ODBC, cpp-httplib, OpenSSL).
 build_packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev libgl-dev libx11-dev
+  qt6-base-dev libgl-dev
   libcurl4-openssl-dev libsqlite3-dev unixodbc-dev libssl-dev openssl ca-certificates
   libcpp-httplib-dev
-  libgtest-dev libgmock-dev googletest
 )
-# test: run the tests as CI does: the format check, SQLite's ODBC driver (the database tests
-# run over ODBC too), the sqlite3 shell for looking into test databases, and the locales the
-# tests run under (users live in them).
+# test: build and run the tests as CI does: GoogleTest, Xlib for the window manager test, the
+# format check, SQLite's ODBC driver (the database tests run over ODBC too), the sqlite3 shell
+# for looking into test databases, and the locales the tests run under (users live in them).
 test_packages=(
+  libgtest-dev libgmock-dev googletest libx11-dev
   clang-format libsqliteodbc sqlite3 locales
 )
 test_locales=(ru_RU.UTF-8 de_DE.UTF-8)

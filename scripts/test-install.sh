@@ -14,7 +14,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "test-install.sh: run as root: it adds a user to run Telvora as, and installs the package" >&2
   exit 1
 fi
-"$top/scripts/install-deps.sh" build gui package
+"$top/scripts/install-deps.sh" build test gui package
 
 echo "== install: release build, the generator (preset ci)"
 cmake --preset release >/dev/null

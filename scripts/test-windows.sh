@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc)
 
-"$top/scripts/install-deps.sh" windows
+"$top/scripts/install-deps.sh" build test windows
 
 # The tools the Windows tests use from the host: the district-list service (HTTPS on loopback)
 # and the sample-logger generator run natively, beside the tests under Wine.
