@@ -16,6 +16,7 @@
 
 #include "logdb/engine.h"
 #include "platform/error.h"
+#include "platform/host.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
@@ -125,25 +126,11 @@ std::string LocalPath(const std::string& path) {
 #endif
 }
 
-// The file as a driver that runs on the host sees it. Under Wine, odbc32 hands the connection
+// The file as a driver that runs on the host sees it: under Wine, odbc32 hands the connection
 // string to the host's driver manager unchanged, so a Windows path must be turned into the
-// host's; elsewhere the path is the host's already.
+// host's.
 std::string HostPath(const std::string& path) {
-#ifdef _WIN32
-    using ToUnix = char*(__cdecl*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (toUnix != nullptr) {
-        const WideString wide = Wide(path);
-        const std::wstring name(wide.begin(), wide.end());
-        if (char* unix = toUnix(name.c_str())) {
-            const std::string host = unix;
-            HeapFree(GetProcessHeap(), 0, unix);
-            return host;
-        }
-    }
-#endif
-    return LocalPath(path);
+    return platform::HostFileName(LocalPath(path));
 }
 
 // The connection string that honours the logger's: the Access driver on the file. Tests name
