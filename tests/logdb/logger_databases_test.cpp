@@ -7,6 +7,7 @@
 
 #include "error_message.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
 #include "test_engines.h"
@@ -171,6 +172,27 @@ TEST_F(SqliteStorageTest, InstallFolderHoldingASemicolonStillOpens) {
 }
 #endif
 
+// Users name their folders in their own letters: the path reaches the engine and the messages
+// whole, never narrowed through a code page (Cyrillic and "Ü" share none of Windows's).
+TEST_P(LoggerDatabasesTest, InstallFolderWithANonAsciiNameOpensAndIsNamedWhole) {
+    const auto folder = dir.path() / platform::PathFromUtf8("Журнал Übung");
+    std::filesystem::create_directories(folder / "db");
+    std::filesystem::copy_file(logs, folder / "db" / "logs.mdb");
+    std::filesystem::copy_file(awards, folder / "db" / "awards.mdb");
+    const std::string base = platform::PathToUtf8(folder) + "/";
+    db.OpenDatabases({base + "db\\logs.mdb", base + "db\\awards.mdb"});
+    EXPECT_THAT(db.ReadLogNames(), ElementsAre("Main", "Field's", "Contest"));
+    db.ReadAwards();
+    EXPECT_EQ(db.ADOQuery1.RecordCount(), 2u);
+
+    std::filesystem::remove(folder / "db" / "awards.mdb");
+    const auto fresh = Fresh();
+    EXPECT_EQ(MessageOf([&] {
+                  fresh->OpenDatabases({base + "db\\logs.mdb", base + "db\\awards.mdb"});
+              }),
+              "Could not find file '" + platform::PathToUtf8(folder / "db" / "awards.mdb") + "'");
+}
+
 TEST_P(LoggerDatabasesTest, AwardsListHoldsTheRdaAwardsAndStaysOpen) {
     db.OpenDatabases(Paths());
     db.ReadAwards();
@@ -264,7 +286,7 @@ TEST_P(LoggerDatabasesTest, LogNameFailures) {
 }
 
 TEST_P(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
-    RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Contest', 'Log1');");
+    RawDb(logs).Exec("INSERT INTO Aconfig VALUES ('Contest', 'Log1'), ('Полевой', 'Log3');");
     db.OpenDatabases(Paths());
     struct Case {
         std::vector<std::string> names;
@@ -280,6 +302,7 @@ TEST_P(LoggerDatabasesTest, SelectionTextQuotesEveryNameAndSelectsTheirRows) {
          "SELECT * FROM Aconfig WHERE LogName = 'Field''s' OR LogName = 'Main'\r\n",
          {"Log1", "Log2"}},  // the engine's order, not the names'
         {{"Contest"}, "SELECT * FROM Aconfig WHERE LogName = 'Contest'\r\n", {"Log3", "Log1"}},
+        {{"Полевой"}, "SELECT * FROM Aconfig WHERE LogName = 'Полевой'\r\n", {"Log3"}},
         {{"Nowhere"}, "SELECT * FROM Aconfig WHERE LogName = 'Nowhere'\r\n", {}},
         {{"x' OR '1'='1"}, "SELECT * FROM Aconfig WHERE LogName = 'x'' OR ''1''=''1'\r\n", {}},
     };

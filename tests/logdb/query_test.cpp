@@ -233,6 +233,28 @@ TEST_P(QueryTest, ReadsValuesAsTextWithNullAsEmpty) {
     EXPECT_FALSE(query.FieldIsNull("Note"));  // an empty text is no Null, though it reads the same
 }
 
+// The award's users name logs and notes in Cyrillic: texts outside ASCII reach the engine in
+// statements and rows, and come back, whole.
+TEST_P(QueryTest, TextsOutsideAsciiPassBothWaysWhole) {
+    RawDb(file).Exec("INSERT INTO t(Id, Name) VALUES (4, 'Журнал Übung')");
+    query.SetSql({"SELECT * FROM t WHERE Name = 'Журнал Übung'"});
+    query.Open();
+    ASSERT_EQ(query.RecordCount(), 1u);
+    EXPECT_EQ(query.FieldAsText("Name"), "Журнал Übung");
+    query.Append();
+    query.SetFieldText("Id", "5");
+    query.SetFieldText("Name", "Основной ёЁ");
+    query.Post();
+    EXPECT_EQ(RawDb(file).Scalar("SELECT Name FROM t WHERE Id = 5"), "Основной ёЁ");
+
+    query.SetSql({"SELECT Name AS \"Имя\" FROM t WHERE Id = 4"});
+    query.Open();
+    EXPECT_EQ(query.FieldNames(), std::vector<std::string>{"Имя"});
+    EXPECT_EQ(query.FieldAsText("Имя"), "Журнал Übung");
+    query.SetSql({"SELECT * FROM Журнал"});
+    ExpectEngineMessage(MessageOf([&] { query.Open(); }), "no such table: Журнал");
+}
+
 TEST_P(QueryTest, ReadsDateTimesFromTextDayCountsAndNull) {
     struct Case {
         std::string value;  // an SQL literal
