@@ -138,6 +138,18 @@ TEST_P(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
                   "/db\\awards.mdb;Persist Security Info=False");
 }
 
+// Without InstallPath the paths "db\logs.mdb" and "db\awards.mdb" are handed over as they
+// are: the files of the current folder.
+TEST_P(LoggerDatabasesTest, RelativePathsAreTheCurrentFoldersFiles) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    db.OpenDatabases({"db\\logs.mdb", "db\\awards.mdb"});
+    std::filesystem::current_path(previous);
+    EXPECT_THAT(db.ReadLogNames(), ElementsAre("Main", "Field's", "Contest"));
+    db.ReadAwards();
+    EXPECT_EQ(db.ADOQuery1.RecordCount(), 2u);
+}
+
 TEST_P(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
     std::filesystem::rename(logs, dir / "db" / "logs.bak");
     EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
