@@ -22,6 +22,9 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
+#ifdef _WIN32
+#include "platform/wide.h"
+#endif
 
 namespace telvora::logdb {
 namespace {
@@ -164,21 +167,40 @@ std::string HostPath(const std::string& path) {
     return platform::HostFileName(LocalPath(path));
 }
 
-// The connection string that honours the logger's: the Access driver on the file. Tests name
-// another driver (TELVORA_ODBC_DRIVER: the SQLite ODBC driver over SQLite files); such a
-// driver is also handed the file as "Database=" in the host's form, which is how the SQLite
-// driver takes it (it ignores DBQ).
-std::string DriverConnectionString(const std::string& path, int busyTimeoutMs) {
+// The file as Jet's driver can be told it. That driver takes ANSI strings, which the driver
+// manager converts to by the ANSI code page: a path holding a character the code page lacks
+// (a Cyrillic folder under 1252, "Ü" under 1251) would name another file or none, so it is
+// handed over by its short (8.3) name, in which the file system replaces such characters.
+std::string JetPath(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = platform::Wide(path);
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lost);
+    const DWORD size = lost ? GetShortPathNameW(wide.c_str(), nullptr, 0) : 0;
+    std::wstring shortName(size, L'\0');
+    if (size > 0 && GetShortPathNameW(wide.c_str(), shortName.data(), size) + 1 == size) {
+        shortName.pop_back();
+        return platform::Narrow(shortName);
+    }
+#endif
+    return path;
+}
+
+}  // namespace
+
+std::string OdbcConnectionString(const std::string& path, int busyTimeoutMs) {
     const char* testDriver = std::getenv("TELVORA_ODBC_DRIVER");
     const bool test = testDriver != nullptr && *testDriver != '\0';
     std::string text = "Driver={" + std::string(test ? testDriver : kAccessDriver) +
-                       "};DBQ=" + AttributeValue(path);
+                       "};DBQ=" + AttributeValue(JetPath(path));
     if (test) {
         text += ";Database=" + AttributeValue(HostPath(path)) +
                 ";NoCreat=1;Timeout=" + std::to_string(busyTimeoutMs);
     }
     return text;
 }
+
+namespace {
 
 ColumnType TypeOfSql(SQLSMALLINT type, SQLULEN size) {
     switch (type) {
@@ -297,7 +319,7 @@ class OdbcEngine : public Engine {
   public:
     OdbcEngine(const std::string& path, int busyTimeoutMs)
         : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(MakeConnection()) {
-        std::string text = DriverConnectionString(path, busyTimeoutMs);
+        std::string text = OdbcConnectionString(path, busyTimeoutMs);
         if (TextAsUtf8()) {
             connection_.Check(SQLDriverConnect(connection_.get(), nullptr,
                                                reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
