@@ -1,14 +1,21 @@
 // The download against a real HTTPS server on loopback (the local district-list service).
 // The behaviour cases are one fixture run over every transport the platform has
 // (TransportUnderTest) and every place its servers can run (HostUnderTest): in this process,
-// or in a telvora-district-service process beside it, driven over its control port. The few
-// cases of one transport's own settings follow at the end.
+// or in a telvora-district-service process beside it, driven over its control port, the only
+// place they can run for the Windows build under Wine. The few cases of one transport's own
+// settings follow at the end.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+// (after windows.h, which it needs)
+#include <wincrypt.h>
+#else
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,13 +28,16 @@
 #include <string>
 #include <vector>
 
-#include "district_service/district_service.h"
 #include "district_service/service_host.h"
 #include "districts/http_transport.h"
 #include "districts/net_http_client.h"
 #include "platform/error.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
+
+#ifndef _WIN32
+#include "district_service/district_service.h"
+#endif
 
 namespace telvora::districts {
 namespace {
@@ -117,6 +127,135 @@ std::unique_ptr<ServiceHost> ServiceProcess() {
 
 const HostUnderTest kServiceProcess = {"service_process", ServiceProcess};
 
+#ifdef _WIN32
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Adds the CA to the current user's Root store of this (throwaway) Wine prefix, where WinHTTP
+// looks for trusted roots. It stays: the prefix goes after the run.
+std::shared_ptr<void> TrustInRootStore(const std::string& pem) {
+    DWORD size = 0;
+    CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                         nullptr, &size, nullptr, nullptr);
+    std::string der(size, '\0');
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    if (size == 0 ||
+        !CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                              reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr) ||
+        store == nullptr ||
+        !CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
+                                          reinterpret_cast<const BYTE*>(der.data()), size,
+                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
+        const DWORD error = GetLastError();
+        if (store != nullptr) {
+            CertCloseStore(store, 0);
+        }
+        throw std::runtime_error("can't add the test CA to the Root store: " +
+                                 std::to_string(error));
+    }
+    CertCloseStore(store, 0);
+    return nullptr;
+}
+
+constexpr const wchar_t* kConnections =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+constexpr const wchar_t* kConnectionSettings = L"DefaultConnectionSettings";
+
+// No proxy settings in the (throwaway) prefix, also none that a proxy case left behind when
+// it was cut off.
+std::shared_ptr<void> NoRegistryProxy() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, kConnectionSettings);
+    return nullptr;
+}
+
+// The current user's fixed proxy as the Internet options store it, the value that
+// WinHttpGetIEProxyConfigForCurrentUser reads: a version, a counter and the flags, then the
+// proxy, the bypass list and the configuration script's address, each a length and its
+// bytes. The value before is put back afterwards.
+class RegistryProxy {
+  public:
+    RegistryProxy(const std::string& proxy, const std::string& bypass) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kConnections, 0, nullptr, 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
+            throw std::runtime_error("can't open the Internet settings");
+        }
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, kValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+            old_.emplace(size, '\0');
+            RegQueryValueExW(key_, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(old_->data()),
+                             &size);
+        }
+        std::string value;
+        Append(value, 0x46);       // the settings' version
+        Append(value, 1);          // changed once
+        Append(value, 0x1 | 0x2);  // PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY
+        std::string hosts = bypass;
+        std::replace(hosts.begin(), hosts.end(), ',', ';');
+        for (const std::string& text : {proxy, hosts, std::string()}) {
+            Append(value, static_cast<DWORD>(text.size()));
+            value += text;
+        }
+        value.append(32, '\0');  // what Windows keeps of its automatic detection
+        Write(value);
+    }
+    ~RegistryProxy() {
+        if (old_) {
+            Write(*old_);
+        } else {
+            RegDeleteValueW(key_, kValue);
+        }
+        RegCloseKey(key_);
+    }
+    RegistryProxy(const RegistryProxy&) = delete;
+    RegistryProxy& operator=(const RegistryProxy&) = delete;
+
+  private:
+    static constexpr const wchar_t* kValue = kConnectionSettings;
+
+    static void Append(std::string& out, DWORD number) {
+        out.append(reinterpret_cast<const char*>(&number), sizeof number);
+    }
+    void Write(const std::string& value) {
+        RegSetValueExW(key_, kValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(value.data()),
+                       static_cast<DWORD>(value.size()));
+    }
+
+    HKEY key_ = nullptr;
+    std::optional<std::string> old_;
+};
+
+const TransportUnderTest kWinHttp = {
+    .name = "winhttp",
+    .make = [](const TransportOptions& options) { return MakeHttpTransport(options); },
+    .trust = TrustInRootStore,
+    .direct = NoRegistryProxy,
+    .useProxy =
+        [](const std::string& proxy, const std::string& bypass) {
+            // The proxy by another name than the service's: Wine's WinHTTP tunnels only to a
+            // host whose name differs from the proxy's (it compares the names, not the ports),
+            // and both listen on 127.0.0.1 here.
+            std::string named = proxy;
+            if (named.starts_with("127.0.0.1:")) {
+                named.replace(0, 9, "localhost");
+            }
+            return std::make_shared<RegistryProxy>(named, bypass);
+        },
+    .cutCode = 12030,              // ERROR_WINHTTP_CONNECTION_ERROR
+    .announcedTooLargeCode = 223,  // ERROR_FILE_TOO_LARGE
+    .tooLargeCode = 223,
+    .stalledCode = UnderWine() ? 10060 : 12002,  // WSAETIMEDOUT, ERROR_WINHTTP_TIMEOUT
+    // Wine 8's schannel reports every failed handshake as ERROR_WINHTTP_SECURE_CHANNEL_ERROR,
+    // and its WinHTTP reads a chunked body up to where the connection closed.
+    .handshakeFailuresAlike = UnderWine(),
+    .cutChunkedBodyUnseen = UnderWine(),
+};
+
+#else
+
 // libcurl reads the trusted CAs from the file that SSL_CERT_FILE names.
 class TrustFile {
   public:
@@ -172,6 +311,8 @@ const TransportUnderTest kLibcurl = {
 };
 
 const HostUnderTest kInProcess = {"in_process", district_service::MakeLocalServiceHost};
+
+#endif
 
 struct Setup {
     TransportUnderTest transport;
@@ -242,12 +383,19 @@ class DownloadTest : public DownloadFixture, public testing::WithParamInterface<
     DownloadTest() : DownloadFixture(GetParam().transport, GetParam().host) {}
 };
 
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Transports, DownloadTest,
+                         testing::Values(Setup{kWinHttp, kServiceProcess}), [](const auto& info) {
+                             return info.param.transport.name + "_" + info.param.host.name;
+                         });
+#else
 INSTANTIATE_TEST_SUITE_P(Transports, DownloadTest,
                          testing::Values(Setup{kLibcurl, kInProcess},
                                          Setup{kLibcurl, kServiceProcess}),
                          [](const auto& info) {
                              return info.param.transport.name + "_" + info.param.host.name;
                          });
+#endif
 
 TEST_P(DownloadTest, ReturnsTheListAndSendsOnlyUserAgent) {
     service_->SetList("R1ABC", kList);
@@ -763,6 +911,8 @@ TEST_P(DownloadTest, AClientCertificateDemandIsReported) {
         transport_.handshakeFailuresAlike ? kCertificate : "Unspecified certificate from client");
 }
 
+#ifndef _WIN32
+
 // The libcurl transport's own settings, and the proxy as a process of its own.
 class LibcurlDownloadTest : public DownloadFixture {
   protected:
@@ -841,6 +991,8 @@ TEST_F(LibcurlDownloadTest, TheProxyRunsAsAProcessOfItsOwn) {
     EXPECT_EQ(Download("R1ABC"), kListLines);
     EXPECT_EQ(test::ReadFileBytes(record), "127.0.0.1:" + std::to_string(service_->Port()) + "\n");
 }
+
+#endif
 
 }  // namespace
 }  // namespace telvora::districts
