@@ -1,22 +1,17 @@
 #include "district_service/control_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <list>
+#include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "district_service/control_protocol.h"
+#include "district_service/loopback_listener.h"
 #include "district_service/service_host.h"
 
 namespace telvora::district_service {
@@ -135,38 +130,29 @@ class Session {
 
 struct ControlServer::Impl {
     ControlOptions options;
-    int listener = -1;
-    int wake[2] = {-1, -1};  // written once at the end: every wait below also watches wake[0]
-    int port = 0;
-    std::thread acceptor;
-
-    struct Connection {
-        std::thread thread;
-        std::atomic<bool> done{false};
-    };
     std::mutex mutex;
-    std::list<Connection> connections;
     int open = 0;
     std::chrono::steady_clock::time_point lastClosed = std::chrono::steady_clock::now();
+    bool idleReported = false;
+    std::unique_ptr<LoopbackListener> listener;
 
-    // Waits until `socket` is readable or `timeout` (ms, -1: none) passes. False when the
-    // server stops.
-    bool Wait(int socket, int timeout) {
-        pollfd waiting[2] = {{socket, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        while (poll(waiting, 2, timeout) < 0) {
-            if (errno != EINTR) {
-                return false;
-            }
+    void Serve(const LoopbackListener& listener, int client) {
+        {
+            std::lock_guard lock(mutex);
+            ++open;
         }
-        return waiting[1].revents == 0;
+        Converse(listener, client);
+        std::lock_guard lock(mutex);
+        --open;
+        lastClosed = std::chrono::steady_clock::now();
     }
 
-    void Serve(int client) {
+    void Converse(const LoopbackListener& listener, int client) {
         Session session;
         std::string received;
         char buffer[64 * 1024];
         try {
-            while (Wait(client, -1)) {
+            while (listener.Wait(client)) {
                 const ssize_t got = recv(client, buffer, sizeof buffer, 0);
                 if (got < 0 && errno == EINTR) {
                     continue;
@@ -192,91 +178,35 @@ struct ControlServer::Impl {
         }
     }
 
-    bool IdleTooLong() {
-        std::lock_guard lock(mutex);
-        return options.exitWhenIdle.count() > 0 && open == 0 &&
-               std::chrono::steady_clock::now() - lastClosed > options.exitWhenIdle;
-    }
-
-    void Accept() {
-        bool idleReported = false;
-        while (Wait(listener, 1000)) {
-            if (!idleReported && IdleTooLong() && options.onIdle) {
-                idleReported = true;
-                options.onIdle();
-            }
-            const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            std::lock_guard lock(mutex);
-            connections.remove_if([](Connection& connection) {
-                if (!connection.done) {
-                    return false;
-                }
-                connection.thread.join();
-                return true;
-            });
-            if (client < 0) {
-                continue;
-            }
-            fcntl(client, F_SETFL, fcntl(client, F_GETFL) & ~O_NONBLOCK);
-            const int on = 1;
-            setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            ++open;
-            Connection& connection = connections.emplace_back();
-            connection.thread = std::thread([this, client, &connection] {
-                Serve(client);
-                close(client);
-                std::lock_guard lock(mutex);
-                --open;
-                lastClosed = std::chrono::steady_clock::now();
-                connection.done = true;
-            });
+    // Runs about once a second on the accepting thread.
+    void CheckIdle() {
+        std::unique_lock lock(mutex);
+        const bool idle = options.exitWhenIdle.count() > 0 && open == 0 &&
+                          std::chrono::steady_clock::now() - lastClosed > options.exitWhenIdle;
+        if (idle && !idleReported && options.onIdle) {
+            idleReported = true;
+            lock.unlock();
+            options.onIdle();
         }
     }
 };
 
 ControlServer::ControlServer(ControlOptions options) : impl_(std::make_unique<Impl>()) {
     impl_->options = std::move(options);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(impl_->options.port));
-    if (inet_pton(AF_INET, impl_->options.host.c_str(), &address.sin_addr) != 1) {
-        throw std::runtime_error("control: not an IPv4 address: " + impl_->options.host);
-    }
-    impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    const int on = 1;
-    socklen_t length = sizeof address;
-    if (impl_->listener < 0 || pipe2(impl_->wake, O_CLOEXEC) != 0 ||
-        setsockopt(impl_->listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        bind(impl_->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(impl_->listener, 64) != 0 ||
-        getsockname(impl_->listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        for (const int descriptor : {impl_->listener, impl_->wake[0], impl_->wake[1]}) {
-            if (descriptor >= 0) {
-                close(descriptor);
-            }
-        }
-        throw std::runtime_error("control: can't listen on " + impl_->options.host + ":" +
-                                 std::to_string(impl_->options.port));
-    }
-    impl_->port = ntohs(address.sin_port);
-    impl_->acceptor = std::thread([impl = impl_.get()] { impl->Accept(); });
+    Impl* impl = impl_.get();
+    impl_->listener = std::make_unique<LoopbackListener>(
+        "control", impl_->options.host, impl_->options.port,
+        [impl](const LoopbackListener& listener, int client) { impl->Serve(listener, client); },
+        [impl] { impl->CheckIdle(); });
 }
 
 ControlServer::~ControlServer() {
-    const char signal = 'x';
-    while (write(impl_->wake[1], &signal, 1) < 0 && errno == EINTR) {
-    }
-    impl_->acceptor.join();
-    for (Impl::Connection& connection : impl_->connections) {
-        connection.thread.join();
-    }
-    close(impl_->listener);
-    close(impl_->wake[0]);
-    close(impl_->wake[1]);
+    // The connections end before what they count goes.
+    impl_->listener->Stop();
 }
 
 int ControlServer::Port() const {
-    return impl_->port;
+    return impl_->listener->Port();
 }
 
 }  // namespace telvora::district_service
