@@ -28,7 +28,7 @@ cat > "$work/server.ext" <<'EXT'
 basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth
-subjectAltName=IP:127.0.0.1,DNS:localhost
+subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost
 subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid,issuer
 EXT

@@ -2,7 +2,8 @@
 // the response's status, header fields and body, or fail with the download's message for what
 // went wrong. Everything around it (the redirect loop, the URL rules, the cookie store, the
 // body's size limit, the refusal of https to http, the body's lines) is NetHTTPClient's and
-// the same on every platform. libcurl serves it on Linux (http_transport_curl.cpp).
+// the same on every platform. libcurl serves it on Linux (http_transport_curl.cpp), WinHTTP on
+// Windows (http_transport_winhttp.cpp).
 #pragma once
 
 #include <chrono>
@@ -68,6 +69,8 @@ class ResponseBody {
 struct TransportOptions {
     std::chrono::seconds connectTimeout{60};
     std::chrono::seconds noProgressTimeout{30};  // sending or receiving without any progress
+
+    bool operator==(const TransportOptions&) const = default;
 };
 
 class HttpTransport {

@@ -8,11 +8,13 @@
 
 namespace telvora::platform {
 
-std::string SystemMessage(unsigned long code) {
+std::string SystemMessage(unsigned long code, const wchar_t* module) {
+    const HMODULE table = module != nullptr ? GetModuleHandleW(module) : nullptr;
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+            FORMAT_MESSAGE_IGNORE_INSERTS | (table != nullptr ? FORMAT_MESSAGE_FROM_HMODULE : 0),
+        table, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
         return "Unknown error (" + std::to_string(code) + ")";
     }

@@ -1,7 +1,5 @@
 #include "district_service/connect_proxy.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,15 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <fstream>
-#include <list>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
-#include <thread>
 
+#include "district_service/loopback_listener.h"
 #include "platform/text.h"
 
 namespace telvora::district_service {
@@ -95,32 +90,10 @@ int ConnectTo(const std::string& host, const std::string& port) {
 
 struct ConnectProxy::Impl {
     ProxyOptions options;
-    int listener = -1;
-    int wake[2] = {-1, -1};  // written once at Stop: every wait below also watches wake[0]
-    int port = 0;
-    std::atomic<bool> stopping{false};
-    std::thread acceptor;
-
-    struct Connection {
-        std::thread thread;
-        std::atomic<bool> done{false};
-    };
-    std::mutex connectionsMutex;
-    std::list<Connection> connections;
+    std::unique_ptr<LoopbackListener> listener;
 
     mutable std::mutex recordMutex;
     std::vector<RecordedRequest> requests;
-
-    // Waits until `socket` is readable. False when the proxy stops first.
-    bool WaitReadable(int socket) {
-        pollfd waiting[2] = {{socket, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        while (poll(waiting, 2, -1) < 0) {
-            if (errno != EINTR) {
-                return false;
-            }
-        }
-        return waiting[1].revents == 0;
-    }
 
     void Record(RecordedRequest request) {
         std::lock_guard lock(recordMutex);
@@ -132,14 +105,14 @@ struct ConnectProxy::Impl {
     }
 
     // Bytes both ways until both sides have closed; a side that closes passes its end on.
-    void Relay(int client, int upstream) {
+    void Relay(const LoopbackListener& listener, int client, int upstream) {
         int from[2] = {client, upstream};
         bool open[2] = {true, true};
         char buffer[16 * 1024];
         while (open[0] || open[1]) {
             pollfd waiting[3] = {{open[0] ? from[0] : -1, POLLIN, 0},
                                  {open[1] ? from[1] : -1, POLLIN, 0},
-                                 {wake[0], POLLIN, 0}};
+                                 {listener.StopSignal(), POLLIN, 0}};
             if (poll(waiting, 3, -1) < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -170,12 +143,12 @@ struct ConnectProxy::Impl {
         }
     }
 
-    void Serve(int client) {
+    void Serve(const LoopbackListener& listener, int client) {
         std::string head;
         std::size_t end = std::string::npos;
         char buffer[4096];
         while ((end = head.find("\r\n\r\n")) == std::string::npos) {
-            if (head.size() > kMaxHeadBytes || !WaitReadable(client)) {
+            if (head.size() > kMaxHeadBytes || !listener.Wait(client)) {
                 return;
             }
             const ssize_t got = recv(client, buffer, sizeof buffer, 0);
@@ -229,93 +202,36 @@ struct ConnectProxy::Impl {
         setsockopt(upstream, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         if (SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n") &&
             SendAll(upstream, early)) {
-            Relay(client, upstream);
+            Relay(listener, client, upstream);
         }
         close(upstream);
-    }
-
-    void Accept() {
-        while (WaitReadable(listener)) {
-            const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            std::lock_guard lock(connectionsMutex);
-            // Threads that have ended are joined as new ones come.
-            connections.remove_if([](Connection& connection) {
-                if (!connection.done) {
-                    return false;
-                }
-                connection.thread.join();
-                return true;
-            });
-            if (client < 0) {
-                continue;
-            }
-            const int on = 1;
-            setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            Connection& connection = connections.emplace_back();
-            connection.thread = std::thread([this, client, &connection] {
-                Serve(client);
-                close(client);
-                connection.done = true;
-            });
-        }
     }
 };
 
 ConnectProxy::ConnectProxy(ProxyOptions options) : impl_(std::make_unique<Impl>()) {
     impl_->options = std::move(options);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(impl_->options.port));
-    if (inet_pton(AF_INET, impl_->options.host.c_str(), &address.sin_addr) != 1) {
-        throw std::runtime_error("connect proxy: not an IPv4 address: " + impl_->options.host);
-    }
-    impl_->listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    socklen_t length = sizeof address;
-    if (impl_->listener < 0 || pipe2(impl_->wake, O_CLOEXEC) != 0 ||
-        setsockopt(impl_->listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        bind(impl_->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(impl_->listener, 64) != 0 ||
-        getsockname(impl_->listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        const std::string where = impl_->options.host + ":" + std::to_string(impl_->options.port);
-        for (const int descriptor : {impl_->listener, impl_->wake[0], impl_->wake[1]}) {
-            if (descriptor >= 0) {
-                close(descriptor);
-            }
-        }
-        throw std::runtime_error("connect proxy: can't listen on " + where);
-    }
-    impl_->port = ntohs(address.sin_port);
-    impl_->acceptor = std::thread([impl = impl_.get()] { impl->Accept(); });
+    impl_->listener = std::make_unique<LoopbackListener>(
+        "connect proxy", impl_->options.host, impl_->options.port,
+        [impl = impl_.get()](const LoopbackListener& listener, int client) {
+            impl->Serve(listener, client);
+        });
 }
 
 ConnectProxy::~ConnectProxy() {
+    // The tunnels end before what they record goes.
     Stop();
-    close(impl_->listener);
-    close(impl_->wake[0]);
-    close(impl_->wake[1]);
 }
 
 void ConnectProxy::Stop() {
-    if (impl_->stopping.exchange(true)) {
-        return;
-    }
-    const char signal = 'x';
-    while (write(impl_->wake[1], &signal, 1) < 0 && errno == EINTR) {
-    }
-    impl_->acceptor.join();
-    for (Impl::Connection& connection : impl_->connections) {
-        connection.thread.join();
-    }
-    impl_->connections.clear();
+    impl_->listener->Stop();
 }
 
 int ConnectProxy::Port() const {
-    return impl_->port;
+    return impl_->listener->Port();
 }
 
 std::string ConnectProxy::Address() const {
-    return impl_->options.host + ":" + std::to_string(impl_->port);
+    return impl_->options.host + ":" + std::to_string(Port());
 }
 
 std::vector<RecordedRequest> ConnectProxy::Requests() const {

@@ -21,13 +21,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::string EscapeQueryValue(const std::string& text) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
@@ -50,38 +43,19 @@ bool IsPseudoHeader(const std::string& name) {
            name == "LOCAL_PORT";
 }
 
+// The path of a request target in origin form ("/csv"), also of one in absolute form
+// ("https://127.0.0.1:8443/csv"), which a server must take as well (RFC 9112, 3.2.2) and which
+// some clients send inside a proxy's tunnel (Wine's WinHTTP does).
+std::string OriginPath(const std::string& path) {
+    const std::size_t scheme = path.find("://");
+    if (path.starts_with('/') || scheme == std::string::npos) {
+        return path;
+    }
+    const std::size_t slash = path.find('/', scheme + 3);
+    return slash == std::string::npos ? "/" : path.substr(slash);
+}
+
 }  // namespace
-
-std::string ListFileName(const std::string& callsign) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string name;
-    for (const char c : Upper(callsign)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '_') {
-            name.push_back(c);
-        } else {
-            name.push_back('%');
-            name.push_back(kDigits[byte >> 4]);
-            name.push_back(kDigits[byte & 0x0F]);
-        }
-    }
-    return name + ".csv";
-}
-
-std::size_t RecordedRequest::HeaderCount(const std::string& name) const {
-    return static_cast<std::size_t>(
-        std::count_if(headers.begin(), headers.end(),
-                      [&](const auto& header) { return EqualNoCase(header.first, name); }));
-}
-
-std::optional<std::string> RecordedRequest::Header(const std::string& name) const {
-    for (const auto& [key, value] : headers) {
-        if (EqualNoCase(key, name)) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
 
 struct DistrictService::Impl {
     ServiceOptions options;
@@ -118,8 +92,8 @@ struct DistrictService::Impl {
         return {};  // a callsign without districts
     }
 
-    void Record(const httplib::Request& request, const std::string& call) {
-        RecordedRequest record{request.method, request.target, request.path, call, {}};
+    void Record(const httplib::Request& request, const std::string& path, const std::string& call) {
+        RecordedRequest record{request.method, request.target, path, call, {}};
         for (const auto& [name, value] : request.headers) {
             if (!IsPseudoHeader(name)) {
                 record.headers.emplace_back(name, value);
@@ -131,18 +105,19 @@ struct DistrictService::Impl {
 
     void Answer(const httplib::Request& request, httplib::Response& response) {
         const std::string call = request.get_param_value("call");
-        Record(request, call);
+        const std::string path = OriginPath(request.path);
+        Record(request, path, call);
 
         std::optional<Reply> reply;
         {
             std::lock_guard lock(mutex);
-            const auto found = replies.find({request.path, Upper(call)});
+            const auto found = replies.find({path, Upper(call)});
             if (found != replies.end()) {
                 reply = found->second;
             }
         }
         if (!reply) {
-            if (request.path == "/csv" || request.path.rfind("/hop", 0) == 0) {
+            if (path == "/csv" || path.starts_with("/hop")) {
                 response.status = 200;
                 response.set_content(ListFor(call), "text/plain; charset=utf-8");
             } else {

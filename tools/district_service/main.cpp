@@ -2,8 +2,14 @@
 // Serves GET /csv?call=X from the list files in DIR over HTTPS.
 // telvora-district-service --connect-proxy [--record FILE] [--port P] [--host H]
 // Runs the loopback CONNECT proxy instead (connect_proxy.h), for clients in other processes.
+// telvora-district-service --control [--exit-when-idle SECONDS] [--port P] [--host H]
+// Serves the control protocol instead (control_server.h): tests in another process start and
+// drive services, raw TLS servers and proxies in this one.
 // Either way it prints the port it listens on as the first line of its output and runs until
 // it is interrupted or terminated.
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +17,7 @@
 #include <string>
 
 #include "district_service/connect_proxy.h"
+#include "district_service/control_server.h"
 #include "district_service/district_service.h"
 
 namespace {
@@ -19,7 +26,9 @@ int Usage() {
     std::cerr << "usage: telvora-district-service --root DIR --cert CERT.pem --key KEY.pem "
                  "[--port P] [--host 127.0.0.1]\n"
                  "       telvora-district-service --connect-proxy [--record FILE] [--port P] "
-                 "[--host 127.0.0.1]\n";
+                 "[--host 127.0.0.1]\n"
+                 "       telvora-district-service --control [--exit-when-idle SECONDS] "
+                 "[--port P] [--host 127.0.0.1]\n";
     return 2;
 }
 
@@ -50,11 +59,13 @@ int Run(const Options& options, Describe describe) {
 int main(int argc, char** argv) {
     telvora::district_service::ServiceOptions service;
     telvora::district_service::ProxyOptions proxy;
+    telvora::district_service::ControlOptions control;
     bool proxyMode = false;
+    bool controlMode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--connect-proxy") {
-            proxyMode = true;
+        if (arg == "--connect-proxy" || arg == "--control") {
+            (arg == "--control" ? controlMode : proxyMode) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -70,17 +81,36 @@ int main(int argc, char** argv) {
         } else if (arg == "--record") {
             proxy.recordFile = value;
         } else if (arg == "--host") {
-            service.host = proxy.host = value;
-        } else if (arg == "--port") {
+            service.host = proxy.host = control.host = value;
+        } else if (arg == "--port" || arg == "--exit-when-idle") {
             char* end = nullptr;
-            const long port = std::strtol(value.c_str(), &end, 10);
-            if (end == value.c_str() || *end != '\0' || port < 0 || port > 65535) {
+            const long number = std::strtol(value.c_str(), &end, 10);
+            if (end == value.c_str() || *end != '\0' || number < 0 || number > 65535) {
                 return Usage();
             }
-            service.port = proxy.port = static_cast<int>(port);
+            if (arg == "--port") {
+                service.port = proxy.port = control.port = static_cast<int>(number);
+            } else {
+                control.exitWhenIdle = std::chrono::seconds(number);
+            }
         } else {
             return Usage();
         }
+    }
+    if (controlMode) {
+        if (proxyMode || !service.root.empty() || !service.cert.empty() || !service.key.empty() ||
+            !proxy.recordFile.empty()) {
+            return Usage();
+        }
+        // Ends the way a signal ends it, so that the wait below returns.
+        control.onIdle = [] { kill(getpid(), SIGTERM); };
+        using telvora::district_service::ControlServer;
+        return Run<ControlServer>(control, [&](const ControlServer& listener) {
+            return "control port " + control.host + ":" + std::to_string(listener.Port());
+        });
+    }
+    if (control.exitWhenIdle.count() > 0) {
+        return Usage();
     }
     if (proxyMode) {
         if (!service.root.empty() || !service.cert.empty() || !service.key.empty()) {
