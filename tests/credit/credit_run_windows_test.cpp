@@ -1,8 +1,9 @@
 // The credit run of the Windows build under Wine, end to end without a window: ODBC (Wine's
-// odbc32, the host's unixODBC and the SQLite driver) on the generator's files, the list from
-// the district-list service on loopback. The CTest fixture (credit_scene_fixture.sh) made the
-// files and ran the Linux build's run on a copy of them under the same locale; this run must
-// give the same credits and the same error list, and a rerun must append nothing.
+// odbc32, the host's unixODBC and the SQLite driver) on the generator's files, the list
+// downloaded over WinHTTP from the district-list service on loopback. The CTest fixture
+// (credit_scene_fixture.sh) made the files and ran the Linux build's run on a copy of them under
+// the same locale; this run must give the same credits and the same error list, and a rerun must
+// append nothing.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include "credit/error_list.h"
 #include "districts/body_lines.h"
 #include "districts/district_entry.h"
+#include "districts/net_http_client.h"
 #include "logdb/logger_databases.h"
 #include "platform/paths.h"
+#include "root_store.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
 #include "test_engines.h"
@@ -76,6 +79,9 @@ TEST(CreditRunUnderWine, GivesTheLinuxBuildsCreditsAndErrorList) {
     const fs::path scene = FromEnvironment("TELVORA_CREDIT_SCENE");
     const fs::path reference = FromEnvironment("TELVORA_CREDIT_REFERENCE");
     test::UseEngine(logdb::EngineKind::Odbc);
+    test::TrustInCurrentUserRoot(test::ReadFileBytes(scene / "ca" / "ca.pem"));
+    const std::string service =
+        districts::SplitTextLines(test::ReadFileBytes(scene / "service.url")).at(0);
 
     test::TempDir install;
     fs::create_directories(install / "db");
@@ -89,10 +95,11 @@ TEST(CreditRunUnderWine, GivesTheLinuxBuildsCreditsAndErrorList) {
                              platform::PathToUtf8(install / "db" / "awards.mdb")});
     databases.ReadAwards();
     QuietWindow window(databases.CurrentAwardId());
+    districts::NetHTTPClient client;
     CreditRun run(
         databases,
-        [&](const std::string&) {
-            return districts::BodyToLines(test::ReadFileBytes(scene / "lists" / "Q9TEST.csv"));
+        [&](const std::string& callsign) {
+            return districts::DownloadDistrictList(client, service, callsign);
         },
         errorList);
     const RunInputs inputs{"Q9TEST", databases.ReadLogNames(), "RDA"};

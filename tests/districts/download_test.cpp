@@ -9,7 +9,6 @@
 #ifdef _WIN32
 #include <windows.h>
 // (after windows.h, which it needs)
-#include <wincrypt.h>
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -35,7 +34,9 @@
 #include "scoped_env.h"
 #include "temp_dir.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "root_store.h"
+#else
 #include "district_service/district_service.h"
 #endif
 
@@ -133,30 +134,9 @@ bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-// Adds the CA to the current user's Root store of this (throwaway) Wine prefix, where WinHTTP
-// looks for trusted roots. It stays: the prefix goes after the run.
+// The CA in the prefix's current-user Root store, where WinHTTP looks for trusted roots.
 std::shared_ptr<void> TrustInRootStore(const std::string& pem) {
-    DWORD size = 0;
-    CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                         nullptr, &size, nullptr, nullptr);
-    std::string der(size, '\0');
-    HCERTSTORE store =
-        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    if (size == 0 ||
-        !CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                              reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr) ||
-        store == nullptr ||
-        !CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
-                                          reinterpret_cast<const BYTE*>(der.data()), size,
-                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
-        const DWORD error = GetLastError();
-        if (store != nullptr) {
-            CertCloseStore(store, 0);
-        }
-        throw std::runtime_error("can't add the test CA to the Root store: " +
-                                 std::to_string(error));
-    }
-    CertCloseStore(store, 0);
+    test::TrustInCurrentUserRoot(pem);
     return nullptr;
 }
 
