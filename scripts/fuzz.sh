@@ -12,7 +12,7 @@ seconds=${1:-60}
 shift || true
 build=${TELVORA_FUZZ_BUILD_DIR:-$top/build-fuzz}
 
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" build fuzz
 (cd "$top" && cmake --preset fuzz -B "$build" >/dev/null)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages and locales Telvora needs, when any is missing.
-#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz windows (default: all)
+#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz package windows
+#                                           (default: all)
+# Each script asks for what it needs: scripts/run.sh for build and gui only, so running the
+# program pulls in neither the test tools nor clang nor Wine.
 # As root it installs them itself, otherwise through sudo. Without either it says what to run
 # as root and fails.
 set -euo pipefail
 
 # ---- what each group needs ----
-# build: compile Telvora, its tools and its tests (Qt, libcurl, SQLite, ODBC, cpp-httplib,
-# OpenSSL; Xlib for the window manager test).
+# build: compile Telvora and its tools (Qt, libcurl, SQLite, ODBC, cpp-httplib, OpenSSL).
 build_packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev libgl-dev libx11-dev
+  qt6-base-dev libgl-dev
   libcurl4-openssl-dev libsqlite3-dev unixodbc-dev libssl-dev openssl ca-certificates
   libcpp-httplib-dev
-  libgtest-dev libgmock-dev googletest
 )
-# test: run the tests as CI does: the format check, SQLite's ODBC driver (the database tests
-# run over ODBC too), the sqlite3 shell for looking into test databases, and the locales the
-# tests run under (users live in them).
+# test: build and run the tests as CI does: GoogleTest, Xlib for the window manager test, the
+# format check, SQLite's ODBC driver (the database tests run over ODBC too), the sqlite3 shell
+# for looking into test databases, and the locales the tests run under (users live in them).
 test_packages=(
+  libgtest-dev libgmock-dev googletest libx11-dev
   clang-format libsqliteodbc sqlite3 locales
 )
 test_locales=(ru_RU.UTF-8 de_DE.UTF-8)
@@ -32,6 +34,11 @@ gui_packages=(
 fuzz_packages=(
   clang libclang-rt-14-dev
 )
+# package: the install check (scripts/test-install.sh): the validators of the desktop entry and
+# the AppStream metainfo, dpkg-shlibdeps for the Debian package's dependencies.
+package_packages=(
+  desktop-file-utils appstream dpkg-dev
+)
 # windows: the cross build (MinGW-w64 for 32-bit Windows, posix threads; GoogleTest's sources
 # to build with it) and Wine to run its tests; the 32-bit SQLite ODBC driver that the database
 # tests reach through Wine's odbc32 and the host's unixODBC. The :i386 packages need the i386
@@ -44,7 +51,7 @@ windows_packages=(
 # ---- choosing ----
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
-  groups=(build test gui fuzz windows)
+  groups=(build test gui fuzz package windows)
 fi
 packages=()
 locales=()
@@ -54,9 +61,10 @@ for group in "${groups[@]}"; do
     test) packages+=("${test_packages[@]}") locales+=("${test_locales[@]}") ;;
     gui) packages+=("${gui_packages[@]}") ;;
     fuzz) packages+=("${fuzz_packages[@]}") ;;
+    package) packages+=("${package_packages[@]}") ;;
     windows) packages+=("${windows_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz windows)" >&2
+      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz package windows)" >&2
       exit 2
       ;;
   esac

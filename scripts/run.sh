@@ -30,7 +30,7 @@ demo_check_port "$port"
 
 # Everything but the final assignments goes to stderr, so --prepare's output stays clean.
 {
-  "$top/scripts/install-deps.sh"
+  "$top/scripts/install-deps.sh" build gui
   (cd "$top" && cmake --preset demo -B "$build" -DTELVORA_SERVICE_HOST="127.0.0.1:$port" >/dev/null)
   cmake --build "$build" -j "$(nproc)" --target telvora telvora-sample-logger \
     telvora-district-service

@@ -6,8 +6,8 @@
 # With --upload it first does what a user does (xdotool): types the sample callsign Q9TEST,
 # ticks every log, picks the first award, presses "Upload log" and waits for the run to end.
 #
-# OUT.png holds the window alone; OUT-screen.png the whole virtual screen (with any box that
-# start-up showed). There is no window manager under Xvfb, so the window has no frame.
+# OUT.png holds the window with its frame as the window manager (openbox) draws it;
+# OUT-screen.png the whole virtual screen (with any box that start-up showed).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 upload=0
@@ -34,9 +34,11 @@ trap 'kill "$demo_service_pid" 2>/dev/null || true; rm -f "$service_log"' EXIT
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -euo pipefail
+  openbox >/dev/null 2>&1 &
+  wm=$!
   "$TELVORA_BIN" &
   pid=$!
-  trap "kill $pid 2>/dev/null || true" EXIT
+  trap "kill $pid $wm 2>/dev/null || true" EXIT
   title="Telvora statistic from csv file"
   for _ in $(seq 1 150); do
     if xwininfo -root -tree 2>/dev/null | grep -q "\"$title\""; then
@@ -64,6 +66,12 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   import -window root "$screen"
   w=$(awk "/Width:/ {print \$2}" <<<"$info")
   h=$(awk "/Height:/ {print \$2}" <<<"$info")
-  convert "$screen" -crop "${w}x${h}+${x}+${y}" +repage "$OUT"
+  # The frame around the client area: _NET_FRAME_EXTENTS is left, right, top, bottom.
+  id=$(awk "/Window id:/ {print \$4}" <<<"$info")
+  read -r left right top bottom < <(xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null |
+    sed -n "s/.*= *//p" | tr -d ",") || true
+  left=${left:-0} right=${right:-0} top=${top:-0} bottom=${bottom:-0}
+  convert "$screen" -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" \
+    +repage "$OUT"
   echo "window ${w}x${h} at ${x},${y}: $OUT (whole screen: $screen)"
 '

@@ -8,13 +8,15 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc)
 
-"$top/scripts/install-deps.sh" windows gui
+"$top/scripts/install-deps.sh" build test gui windows
 
-# The tools the Windows tests use from the host: the district-list service (HTTPS on loopback)
-# and the sample-logger generator run natively, beside the tests under Wine.
+# The tools the Windows tests use from the host: the district-list service (HTTPS on loopback),
+# the sample-logger generator and the Linux build's credit run run natively, beside the tests
+# under Wine.
 echo "== windows: the host's tools (preset ci)"
 cmake --preset ci >/dev/null
-cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger
+cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger \
+  telvora-credit-run
 
 echo "== windows: configure, build"
 cmake --preset windows -DTELVORA_HOST_TOOLS_DIR="$top/build-ci/bin" >/dev/null
@@ -34,6 +36,10 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko: the prefix is made without asking to download them.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
+# Wine takes the user's locale (numbers, dates, code page) from the environment it starts in:
+# one the suite fixes, whatever the calling desktop's is; a test that needs another sets LANG.
+unset LC_ALL LC_CTYPE LC_NUMERIC LC_TIME LC_COLLATE LC_MONETARY LC_MESSAGES
+export LANG=C.UTF-8
 
 # The Win32 shell's tests show real windows: on an X server of this run's own (Xvfb, on a free
 # display) with the openbox window manager, never on the user's display.

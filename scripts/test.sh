@@ -2,8 +2,9 @@
 # What CI runs (.ci/run calls it): installs what is missing, checks the formatting of every
 # tracked C++ file, builds everything with warnings as errors (preset ci, build-ci/) and runs
 # every test, then builds the Qt-free parts with the address and undefined-behaviour
-# sanitizers (preset asan, build-asan/) and runs their tests once more, then builds the Windows
-# cross build and runs its tests under Wine (scripts/test-windows.sh).
+# sanitizers (preset asan, build-asan/) and runs their tests once more, installs the release build
+# as users do (scripts/test-install.sh), then builds the Windows cross build and runs its tests
+# under Wine (scripts/test-windows.sh).
 #   scripts/test.sh [ctest arguments...]     e.g. scripts/test.sh -R Registry
 # The arguments go to every ctest run.
 set -euo pipefail
@@ -30,5 +31,12 @@ for preset in ci asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs" "$@"
 done
+
+# Installed as users install it (needs root, as CI runs): cmake --install, the .deb with apt.
+if [ "$(id -u)" -eq 0 ]; then
+  "$top/scripts/test-install.sh"
+else
+  echo "== install: skipped (scripts/test-install.sh needs root)"
+fi
 
 "$top/scripts/test-windows.sh" "$@"

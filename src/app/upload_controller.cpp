@@ -1,6 +1,7 @@
 #include "app/upload_controller.h"
 
 #include "districts/net_http_client.h"
+#include "platform/user_files.h"
 
 namespace telvora::app {
 
@@ -68,7 +69,7 @@ void RunCreditUpdate(logdb::LoggerDatabases& databases, districts::NetHTTPClient
         [&](const std::string& callsign) {
             return districts::DownloadDistrictList(client, serviceBase, callsign);
         },
-        executablePath.parent_path() / "ErrorList.txt");
+        platform::ErrorListFile(executablePath));
     run.Execute(inputs, window);
 }
 

@@ -73,7 +73,8 @@ class UploadController {
 };
 
 // The run frmMain starts on a click: the district list for the inputs' callsign downloaded
-// through `client` from `serviceBase`, "ErrorList.txt" in the folder of `executablePath`.
+// through `client` from `serviceBase`, "ErrorList.txt" where the executable keeps it (beside
+// it; see platform/user_files.h).
 void RunCreditUpdate(logdb::LoggerDatabases& databases, districts::NetHTTPClient& client,
                      const std::string& serviceBase, const std::filesystem::path& executablePath,
                      const credit::RunInputs& inputs, credit::RunWindow& window);

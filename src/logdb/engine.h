@@ -96,4 +96,12 @@ std::unique_ptr<Engine> OpenSqliteEngine(const std::string& path, int busyTimeou
 // driver in TELVORA_ODBC_DRIVER, which is also told the file's host path and `busyTimeoutMs`.
 std::unique_ptr<Engine> OpenOdbcEngine(const std::string& path, int busyTimeoutMs);
 
+// The connection string that honours the logger's, as OpenOdbcEngine opens `path` with it: the
+// Access driver on the file, "DBQ=" braced when the path holds what would end the value, a
+// path the ANSI code page cannot hold given by its short name (Windows). A driver named in
+// TELVORA_ODBC_DRIVER (tests: the SQLite ODBC driver on SQLite files) is also handed
+// "Database=" with the file's host path, which is how the SQLite driver takes the file (it
+// ignores DBQ), "NoCreat=1" and the lock wait as "Timeout=".
+std::string OdbcConnectionString(const std::string& path, int busyTimeoutMs);
+
 }  // namespace telvora::logdb

@@ -1,10 +1,12 @@
 // The ODBC engine: the logger's Access files through the Jet 4.0 engine's ODBC driver,
 // "Microsoft Access Driver (*.mdb)" (odbc32 on Windows; unixODBC elsewhere). Every statement is
 // prepared, run and freed once; nothing is cached across executions. The driver's own messages
-// (SQLGetDiagRecW) are passed on unchanged.
+// (its first diagnostic record) are passed on unchanged.
 #ifdef _WIN32
 #include <windows.h>
 #endif
+// The ANSI functions by their plain names (SQLPrepare, not SQLPrepareW under UNICODE).
+#define SQL_NOUNICODEMAP
 #include <sql.h>
 #include <sqlext.h>
 
@@ -16,9 +18,13 @@
 
 #include "logdb/engine.h"
 #include "platform/error.h"
+#include "platform/host.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unicode.h"
+#ifdef _WIN32
+#include "platform/wide.h"
+#endif
 
 namespace telvora::logdb {
 namespace {
@@ -48,20 +54,49 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length) {
     return platform::Utf16ToUtf8(bytes, platform::ByteOrder::kLittleEndian);
 }
 
+// Text passes between the program and the driver manager (the connection string, statements,
+// column names, messages) through the ANSI functions as UTF-8 where the manager is unixODBC
+// (on Linux; under Wine, whose odbc32 hands every call to the host's unixODBC), and through the
+// W functions elsewhere (on Windows the manager converts for a driver without them, as Jet's
+// is, by the ANSI code page). unixODBC converts for such a driver by the process's C character
+// set, plain ASCII until someone calls setlocale ("Имя" comes back as the six Latin-1
+// characters of its UTF-8 bytes), and a connection string, read before that is set up, by
+// keeping each character's low byte: "Ж" arrives as 0x16 and "л" as ";", which even ends a
+// value. Unix drivers take and give UTF-8 in the ANSI functions. Values (SQL_C_WCHAR) are
+// converted by the driver itself either way.
+bool TextAsUtf8() {
+    return platform::OnUnixHost();
+}
+
+// `length` bytes of UTF-8 from an ANSI function, at most `capacity`.
+std::string FromUtf8(const SQLCHAR* text, std::ptrdiff_t length, std::size_t capacity) {
+    const auto size =
+        std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(length, 0)), capacity);
+    return platform::ReplaceInvalidUtf8(
+        std::string_view(reinterpret_cast<const char*>(text), size));
+}
+
 // The first diagnostic record of a handle: the driver's own message.
 std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLWCHAR state[6] = {};
-    SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    const SQLRETURN rc =
-        SQLGetDiagRecW(type, handle, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length);
-    if (!SQL_SUCCEEDED(rc)) {
-        return "The ODBC driver reported a failure without a message";
+    if (TextAsUtf8()) {
+        SQLCHAR state[6] = {};
+        SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+        if (SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, message,
+                                        SQL_MAX_MESSAGE_LENGTH, &length))) {
+            return FromUtf8(message, length, SQL_MAX_MESSAGE_LENGTH);
+        }
+    } else {
+        SQLWCHAR state[6] = {};
+        SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+        if (SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message,
+                                         SQL_MAX_MESSAGE_LENGTH, &length))) {
+            return Narrow(message, std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0),
+                                                         SQL_MAX_MESSAGE_LENGTH));
+        }
     }
-    return Narrow(message,
-                  std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                        SQL_MAX_MESSAGE_LENGTH));
+    return "The ODBC driver reported a failure without a message";
 }
 
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {
@@ -125,42 +160,47 @@ std::string LocalPath(const std::string& path) {
 #endif
 }
 
-// The file as a driver that runs on the host sees it. Under Wine, odbc32 hands the connection
+// The file as a driver that runs on the host sees it: under Wine, odbc32 hands the connection
 // string to the host's driver manager unchanged, so a Windows path must be turned into the
-// host's; elsewhere the path is the host's already.
+// host's.
 std::string HostPath(const std::string& path) {
-#ifdef _WIN32
-    using ToUnix = char*(__cdecl*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (toUnix != nullptr) {
-        const WideString wide = Wide(path);
-        const std::wstring name(wide.begin(), wide.end());
-        if (char* unix = toUnix(name.c_str())) {
-            const std::string host = unix;
-            HeapFree(GetProcessHeap(), 0, unix);
-            return host;
-        }
-    }
-#endif
-    return LocalPath(path);
+    return platform::HostFileName(LocalPath(path));
 }
 
-// The connection string that honours the logger's: the Access driver on the file. Tests name
-// another driver (TELVORA_ODBC_DRIVER: the SQLite ODBC driver over SQLite files); such a
-// driver is also handed the file as "Database=" in the host's form, which is how the SQLite
-// driver takes it (it ignores DBQ).
-std::string DriverConnectionString(const std::string& path, int busyTimeoutMs) {
+// The file as Jet's driver can be told it. That driver takes ANSI strings, which the driver
+// manager converts to by the ANSI code page: a path holding a character the code page lacks
+// (a Cyrillic folder under 1252, "Ü" under 1251) would name another file or none, so it is
+// handed over by its short (8.3) name, in which the file system replaces such characters.
+std::string JetPath(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = platform::Wide(path);
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lost);
+    const DWORD size = lost ? GetShortPathNameW(wide.c_str(), nullptr, 0) : 0;
+    std::wstring shortName(size, L'\0');
+    if (size > 0 && GetShortPathNameW(wide.c_str(), shortName.data(), size) + 1 == size) {
+        shortName.pop_back();
+        return platform::Narrow(shortName);
+    }
+#endif
+    return path;
+}
+
+}  // namespace
+
+std::string OdbcConnectionString(const std::string& path, int busyTimeoutMs) {
     const char* testDriver = std::getenv("TELVORA_ODBC_DRIVER");
     const bool test = testDriver != nullptr && *testDriver != '\0';
     std::string text = "Driver={" + std::string(test ? testDriver : kAccessDriver) +
-                       "};DBQ=" + AttributeValue(path);
+                       "};DBQ=" + AttributeValue(JetPath(path));
     if (test) {
         text += ";Database=" + AttributeValue(HostPath(path)) +
                 ";NoCreat=1;Timeout=" + std::to_string(busyTimeoutMs);
     }
     return text;
 }
+
+namespace {
 
 ColumnType TypeOfSql(SQLSMALLINT type, SQLULEN size) {
     switch (type) {
@@ -279,10 +319,16 @@ class OdbcEngine : public Engine {
   public:
     OdbcEngine(const std::string& path, int busyTimeoutMs)
         : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(MakeConnection()) {
-        const WideString text = Wide(DriverConnectionString(path, busyTimeoutMs));
-        connection_.Check(SQLDriverConnectW(connection_.get(), nullptr,
-                                            const_cast<SQLWCHAR*>(text.c_str()), SQL_NTS, nullptr,
-                                            0, nullptr, SQL_DRIVER_NOPROMPT));
+        std::string text = OdbcConnectionString(path, busyTimeoutMs);
+        if (TextAsUtf8()) {
+            connection_.Check(SQLDriverConnect(connection_.get(), nullptr,
+                                               reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
+        } else {
+            WideString wide = Wide(text);
+            connection_.Check(SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS,
+                                                nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
+        }
         connected_ = true;
         quote_ = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
         if (platform::TrimBlanks(quote_).empty()) {
@@ -303,9 +349,7 @@ class OdbcEngine : public Engine {
             return std::nullopt;
         }
         Handle statement(SQL_HANDLE_STMT, connection_.get());
-        const WideString wide = Wide(text);
-        statement.Check(SQLPrepareW(statement.get(), const_cast<SQLWCHAR*>(wide.c_str()),
-                                    static_cast<SQLINTEGER>(wide.size())));
+        Prepare(statement, text);
         SQLSMALLINT markers = 0;
         statement.Check(SQLNumParams(statement.get(), &markers));
         ParameterBuffers buffers;
@@ -319,14 +363,10 @@ class OdbcEngine : public Engine {
         const std::string table = count > 0 ? SingleTableRead(text) : std::string();
         bool single = !table.empty();
         for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
-            SQLWCHAR name[256] = {};
-            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLSMALLINT type = 0;
             SQLULEN size = 0;
-            statement.Check(SQLDescribeColW(statement.get(), c, name, 255, &nameLength, &type,
-                                            &size, &digits, &nullable));
             ResultColumn column;
-            column.name =
-                Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(nameLength, 0, 255)));
+            column.name = ColumnName(statement, c, type, size);
             column.type = TypeOfSql(type, size);
             column.origin = Attribute(statement, c, SQL_DESC_BASE_COLUMN_NAME);
             // A driver that names no base table for a column is taken at the statement's word.
@@ -364,9 +404,7 @@ class OdbcEngine : public Engine {
             sql = "INSERT INTO " + Quoted(table) + " DEFAULT VALUES";
         }
         Handle statement(SQL_HANDLE_STMT, connection_.get());
-        const WideString wide = Wide(sql);
-        statement.Check(SQLPrepareW(statement.get(), const_cast<SQLWCHAR*>(wide.c_str()),
-                                    static_cast<SQLINTEGER>(wide.size())));
+        Prepare(statement, sql);
         ParameterBuffers buffers;
         Bind(statement, values, values.size(), buffers);
         statement.Check(SQLExecute(statement.get()));
@@ -389,6 +427,17 @@ class OdbcEngine : public Engine {
     }
 
   private:
+    static void Prepare(const Handle& statement, std::string text) {
+        if (TextAsUtf8()) {
+            statement.Check(SQLPrepare(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                       static_cast<SQLINTEGER>(text.size())));
+        } else {
+            WideString wide = Wide(text);
+            statement.Check(
+                SQLPrepareW(statement.get(), wide.data(), static_cast<SQLINTEGER>(wide.size())));
+        }
+    }
+
     Handle MakeConnection() {
         environment_.Check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                                          reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0));
@@ -396,8 +445,15 @@ class OdbcEngine : public Engine {
     }
 
     std::string InfoText(SQLUSMALLINT info) const {
-        SQLWCHAR buffer[256] = {};
         SQLSMALLINT bytes = 0;
+        if (TextAsUtf8()) {
+            SQLCHAR buffer[1024] = {};
+            return SQL_SUCCEEDED(
+                       SQLGetInfo(connection_.get(), info, buffer, sizeof buffer - 1, &bytes))
+                       ? FromUtf8(buffer, bytes, sizeof buffer - 1)
+                       : std::string();
+        }
+        SQLWCHAR buffer[256] = {};
         if (!SQL_SUCCEEDED(SQLGetInfoW(connection_.get(), info, buffer, sizeof buffer, &bytes))) {
             return {};
         }
@@ -405,15 +461,38 @@ class OdbcEngine : public Engine {
             buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
     }
 
-    std::string Attribute(const Handle& statement, SQLUSMALLINT column, SQLUSMALLINT field) const {
-        SQLWCHAR buffer[256] = {};
+    static std::string Attribute(const Handle& statement, SQLUSMALLINT column, SQLUSMALLINT field) {
         SQLSMALLINT bytes = 0;
+        if (TextAsUtf8()) {
+            SQLCHAR buffer[1024] = {};
+            return SQL_SUCCEEDED(SQLColAttribute(statement.get(), column, field, buffer,
+                                                 sizeof buffer - 1, &bytes, nullptr))
+                       ? FromUtf8(buffer, bytes, sizeof buffer - 1)
+                       : std::string();
+        }
+        SQLWCHAR buffer[256] = {};
         if (!SQL_SUCCEEDED(SQLColAttributeW(statement.get(), column, field, buffer, sizeof buffer,
                                             &bytes, nullptr))) {
             return {};
         }
         return Narrow(
             buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
+    }
+
+    // A result column's name, SQL type and size.
+    static std::string ColumnName(const Handle& statement, SQLUSMALLINT column, SQLSMALLINT& type,
+                                  SQLULEN& size) {
+        SQLSMALLINT length = 0, digits = 0, nullable = 0;
+        if (TextAsUtf8()) {
+            SQLCHAR name[1024] = {};
+            statement.Check(SQLDescribeCol(statement.get(), column, name, sizeof name - 1, &length,
+                                           &type, &size, &digits, &nullable));
+            return FromUtf8(name, length, sizeof name - 1);
+        }
+        SQLWCHAR name[256] = {};
+        statement.Check(SQLDescribeColW(statement.get(), column, name, 255, &length, &type, &size,
+                                        &digits, &nullable));
+        return Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(length, 0, 255)));
     }
 
     std::string Quoted(std::string_view name) const {

@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/text.h"
+
 namespace telvora::platform {
 namespace {
 
@@ -13,6 +15,14 @@ bool StorableProfileEntry(std::string_view section, std::string_view key, std::s
     return !section.empty() && !key.empty() && !HasLineBreakOrNul(section) &&
            !HasLineBreakOrNul(key) && !HasLineBreakOrNul(value) &&
            key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';';
+}
+
+bool WriteProfileValue(const std::filesystem::path& file, std::string_view section,
+                       std::string_view key, std::string_view value) {
+    section = TrimBlanksAndFeeds(section);
+    key = TrimBlanksAndFeeds(key);
+    return !file.empty() && StorableProfileEntry(section, key, value) &&
+           WriteProfileEntry(file, section, key, value);
 }
 
 ProfileFile::ProfileFile(std::filesystem::path file) : file_(std::move(file)) {}

@@ -44,6 +44,11 @@ std::string ReadProfileValue(const std::filesystem::path& file, std::string_view
 bool WriteProfileValue(const std::filesystem::path& file, std::string_view section,
                        std::string_view key, std::string_view value);
 
+// The platform's writer behind WriteProfileValue, handed names already trimmed and an entry
+// that can be stored.
+bool WriteProfileEntry(const std::filesystem::path& file, std::string_view section,
+                       std::string_view key, std::string_view value);
+
 // Whether a section, key (both trimmed) and value can be stored as one entry that reads back as
 // itself: no line break or NUL in any of them, no "=" in the key, a key that starts no section
 // or comment, no empty name. Profile writers write what is handed to them, line breaks

@@ -279,13 +279,8 @@ std::string ReadProfileValue(const std::filesystem::path& file, std::string_view
     return CutToCharacters(StripQuotes(Parse(text.lines[*line].text).value), kProfileValueMaxChars);
 }
 
-bool WriteProfileValue(const std::filesystem::path& file, std::string_view section,
+bool WriteProfileEntry(const std::filesystem::path& file, std::string_view section,
                        std::string_view key, std::string_view value) {
-    section = TrimBlanksAndFeeds(section);
-    key = TrimBlanksAndFeeds(key);
-    if (file.empty() || !StorableProfileEntry(section, key, value)) {
-        return false;
-    }
     std::error_code error;
     const std::optional<std::string> before = ReadWholeFile(file, error);
     if (!before && error != std::errc::no_such_file_or_directory) {

@@ -20,13 +20,8 @@ std::string ReadProfileValue(const std::filesystem::path& file, std::string_view
     return Narrow(std::wstring_view(buffer, length));
 }
 
-bool WriteProfileValue(const std::filesystem::path& file, std::string_view section,
+bool WriteProfileEntry(const std::filesystem::path& file, std::string_view section,
                        std::string_view key, std::string_view value) {
-    section = TrimBlanksAndFeeds(section);
-    key = TrimBlanksAndFeeds(key);
-    if (file.empty() || !StorableProfileEntry(section, key, value)) {
-        return false;
-    }
     // A file marked read-only is not written to. Windows refuses it itself; Wine run as root
     // (as the tests run) would write it all the same.
     const DWORD attributes = GetFileAttributesW(file.c_str());

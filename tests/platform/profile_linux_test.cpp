@@ -20,17 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using telvora::test::ReadFileBytes;
 using telvora::test::TempDir;
+using telvora::test::Utf16Le;
 using telvora::test::WriteFileBytes;
-
-// UTF-16LE bytes of an ASCII text.
-std::string Utf16Le(std::string_view ascii) {
-    std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
 
 struct ReadCase {
     const char* name;

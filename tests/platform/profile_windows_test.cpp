@@ -19,16 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
 using test::TempDir;
+using test::Utf16Le;
 using test::WriteFileBytes;
-
-std::string Utf16Le(std::string_view ascii) {
-    std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
 
 TEST(ProfileWindows, ReadsByTheRulesTheSettingsFileRelies) {
     struct Case {

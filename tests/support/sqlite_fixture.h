@@ -1,45 +1,31 @@
-// Small helpers that make and inspect real SQLite files for the logdb tests, through the plain
-// engine (the shared RAII pair), not the code under test.
+// Small helpers that make and inspect real SQLite files for the logdb tests, not through the
+// code under test: on Linux through the SQLite library (the shared RAII pair), on Windows, which
+// has no SQLite library here, through the SQLite ODBC driver the Windows tests register.
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "logdb/sqlite.h"
 
 namespace telvora::test {
 
 using Row = std::vector<std::optional<std::string>>;
 
-// A raw engine connection, created when missing.
+// A raw connection to a SQLite file, created when missing. Failures raise telvora::Error.
 class RawDb {
   public:
-    explicit RawDb(const std::filesystem::path& file)
-        : db_(file, sqlite::Database::Mode::ReadWriteCreate) {
-        db_.SetBusyTimeout(5000);
-    }
+    explicit RawDb(const std::filesystem::path& file);
+    ~RawDb();
+    RawDb(const RawDb&) = delete;
+    RawDb& operator=(const RawDb&) = delete;
 
-    void Exec(const std::string& sql) { db_.Exec(sql); }
+    // Runs the statements of `sql` (separated by ";") one after the other.
+    void Exec(const std::string& sql);
 
     // Every row, Null as nullopt and every other value in its text form.
-    std::vector<Row> Rows(const std::string& sql) {
-        sqlite::Statement statement(db_, sql);
-        std::vector<Row> rows;
-        while (statement.Step()) {
-            Row row;
-            for (int c = 0; c < statement.ColumnCount(); ++c) {
-                if (statement.ColumnType(c) == sqlite::Type::Null) {
-                    row.emplace_back(std::nullopt);
-                } else {
-                    row.emplace_back(statement.ColumnText(c));
-                }
-            }
-            rows.push_back(std::move(row));
-        }
-        return rows;
-    }
+    std::vector<Row> Rows(const std::string& sql);
 
     std::string Scalar(const std::string& sql) {
         const auto rows = Rows(sql);
@@ -50,7 +36,8 @@ class RawDb {
     }
 
   private:
-    sqlite::Database db_;
+    struct Connection;
+    std::unique_ptr<Connection> connection_;
 };
 
 inline void MakeDatabase(const std::filesystem::path& file, const std::string& sql) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace telvora::test {
 
@@ -19,6 +20,9 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// UTF-16LE bytes of an ASCII text (what a UTF-16 file holds after its mark).
+std::string Utf16Le(std::string_view ascii);
 
 // Whole-file helpers for fixtures.
 std::string ReadFileBytes(const std::filesystem::path& file);

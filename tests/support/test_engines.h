@@ -1,16 +1,20 @@
 // The two engines the database tests run over: SQLite, and ODBC with the SQLite ODBC driver
 // (Debian's libsqliteodbc) registered for the tests under a name of their own, which the ODBC
 // engine is told through TELVORA_ODBC_DRIVER: the engine then reaches SQLite files the way it
-// reaches the logger's Access files through the Jet driver.
+// reaches the logger's Access files through the Jet driver. The Windows build has the ODBC
+// engine alone.
 #pragma once
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "logdb/connection.h"
@@ -28,6 +32,12 @@ inline void UseTestOdbcDriver() {
         if (const char* named = std::getenv("TELVORA_ODBC_DRIVER"); named && *named) {
             return true;
         }
+#ifdef _WIN32
+        // Nothing set inside Wine reaches the host's environment.
+        throw std::runtime_error(
+            "no test driver is named in TELVORA_ODBC_DRIVER: run the Windows tests through "
+            "scripts/test-windows.sh, which registers the 32-bit SQLite ODBC driver");
+#else
         const auto folder =
             std::filesystem::temp_directory_path() / ("telvora-odbc-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
@@ -43,8 +53,18 @@ inline void UseTestOdbcDriver() {
                                         ec);
         });
         return true;
+#endif
     }();
     (void)registered;
+}
+
+// The engines of this build, for the tests' instantiations: both on Linux, ODBC on Windows.
+inline auto BuiltEngines() {
+#ifdef _WIN32
+    return ::testing::Values(logdb::EngineKind::Odbc);
+#else
+    return ::testing::Values(logdb::EngineKind::Sqlite, logdb::EngineKind::Odbc);
+#endif
 }
 
 // Prepares `engine` for a test: registers the test driver for ODBC.

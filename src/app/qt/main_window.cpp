@@ -25,7 +25,9 @@
 #include "districts/net_http_client.h"
 #include "logdb/locate_databases.h"
 #include "logdb/logger_databases.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/user_files.h"
 #include "platform/version_record.h"
 
 namespace telvora::app {
@@ -205,8 +207,9 @@ void TfrmMain::BuildControls() {
 
 void TfrmMain::FormCreate() {
     // 1. The settings file beside the executable.
-    const std::filesystem::path folder = options_.executablePath.parent_path();
-    formStorage_->Storage().SetIniFileName((folder / "").string() + "Telvora.ini");
+    // Beside the executable (an installed copy: in the user's own folder; see user_files.h).
+    formStorage_->Storage().SetIniFileName(
+        platform::PathToUtf8(platform::SettingsFile(options_.executablePath)));
 
     // 2. The logger's installation folder and the two database paths.
     platform::CurrentUserRegistry registry(options_.registryFile);

@@ -14,6 +14,7 @@
 #include "app/qt/progress_bar.h"
 #include "app_test_support.h"
 #include "credit_scene.h"
+#include "scoped_env.h"
 
 namespace telvora::app {
 namespace {
@@ -109,6 +110,25 @@ TEST_F(UploadTest, FullRunCreditsAndOpensTheErrorListOnce) {
     Upload();
     EXPECT_EQ(scene.Credits().size(), matching);
     EXPECT_TRUE(boxes.requests().empty());
+}
+
+// A copy installed in a folder the user cannot write writes the error list into the user's own
+// state folder and opens it from there, instead of failing with "Cannot create file".
+TEST_F(UploadTest, AnInstalledCopyWritesTheErrorListIntoTheUsersFolder) {
+    const test::ScopedEnv state("XDG_STATE_HOME", (scene.dir / "home-state").string());
+    fs::permissions(scene.dir / "bin",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    scene.ServeGenerated("Q9TEST", 10, 0.5, 0.0);
+    FillInputs("Q9TEST");
+    Upload();
+    fs::permissions(scene.dir / "bin", fs::perms::owner_write, fs::perm_options::add);
+
+    EXPECT_TRUE(boxes.requests().empty());
+    const fs::path file = scene.dir / "home-state" / "telvora" / "ErrorList.txt";
+    EXPECT_EQ(opened, std::vector<fs::path>{file});
+    EXPECT_FALSE(test::ReadFileBytes(file).empty());
+    EXPECT_FALSE(fs::exists(ErrorListFile()));
 }
 
 TEST_F(UploadTest, AFailureIsShownAndTheWindowStaysUsable) {

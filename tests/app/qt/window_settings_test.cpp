@@ -8,6 +8,7 @@
 #include "app/qt/main_window.h"
 #include "app_test_support.h"
 #include "sample_logger/sample_logger.h"
+#include "scoped_env.h"
 
 namespace telvora::app {
 namespace {
@@ -60,6 +61,37 @@ TEST_F(WindowSettingsTest, CloseAndNewStartBringBackPositionAndCallsign) {
     EXPECT_EQ(again->frameGeometry().topLeft(), QPoint(120, 160));
     EXPECT_EQ(again->Edit1->text(), "Q1ABC/P");
     EXPECT_TRUE(boxes.requests().empty());
+}
+
+// A copy installed in a folder the user cannot write keeps Telvora.ini in the user's own
+// folder: no "Unable to write" box at the close, and the next start brings it back.
+TEST_F(WindowSettingsTest, AnInstalledCopyKeepsItsSettingsInTheUsersFolder) {
+    const test::ScopedEnv config("XDG_CONFIG_HOME", (dir / "home-config").string());
+    tools::SampleLoggerOptions options;
+    options.folder = dir / "logger";
+    options.logs = 1;
+    options.contacts_per_log = 5;
+    test::WriteRegistry(RegistryFile(), tools::MakeSampleLogger(options).folder);
+    fs::permissions(dir / "bin",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    {
+        auto window = StartAndShow();
+        window->move(120, 160);
+        window->Edit1->setText("Q1ABC");
+        window->close();
+    }
+    EXPECT_TRUE(boxes.requests().empty());
+    EXPECT_FALSE(fs::exists(IniFile()));
+    const fs::path ini = dir / "home-config" / "telvora" / "Telvora.ini";
+    EXPECT_NE(test::ReadFileBytes(ini).find("Edit1_Text=Q1ABC\r\n"), std::string::npos);
+
+    auto again = StartAndShow();
+    EXPECT_EQ(again->frameGeometry().topLeft(), QPoint(120, 160));
+    EXPECT_EQ(again->Edit1->text(), "Q1ABC");
+    again->close();
+    EXPECT_TRUE(boxes.requests().empty());
+    fs::permissions(dir / "bin", fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(WindowSettingsTest, AWindowWhoseCreationFailedIsStillRestoredAndSaved) {
