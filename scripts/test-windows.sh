@@ -12,11 +12,11 @@ jobs=$(nproc)
 
 # The tools the Windows tests use from the host: the district-list service (HTTPS on loopback),
 # the sample-logger generator and the Linux build's credit run run natively, beside the tests
-# under Wine.
+# under Wine; the Linux Qt program, whose pixels the end-to-end check compares.
 echo "== windows: the host's tools (preset ci)"
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger \
-  telvora-credit-run
+  telvora-credit-run telvora
 
 echo "== windows: configure, build"
 cmake --preset windows -DTELVORA_HOST_TOOLS_DIR="$top/build-ci/bin" >/dev/null
