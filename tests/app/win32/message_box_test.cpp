@@ -48,6 +48,12 @@ ShownBox ShowAndRead(const app::MessageRequest& request) {
         GetDlgItemTextW(box, IDOK, text, 512);
         shown.button = text;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
+    } else {
+        // Nobody would press its button: a failure rather than a wait for ever (the box's
+        // thread ends with the process).
+        ADD_FAILURE() << "no box \"" << request.caption << "\" on the screen";
+        shower.detach();
+        return shown;
     }
     shower.join();
     EXPECT_TRUE(done);
