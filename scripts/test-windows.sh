@@ -8,23 +8,27 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc)
 
-"$top/scripts/install-deps.sh" build test windows
+"$top/scripts/install-deps.sh" build test gui windows
 
 # The tools the Windows tests use from the host: the district-list service (HTTPS on loopback),
 # the sample-logger generator and the Linux build's credit run run natively, beside the tests
-# under Wine.
+# under Wine; the Linux Qt program, whose pixels the end-to-end check compares.
 echo "== windows: the host's tools (preset ci)"
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger \
-  telvora-credit-run
+  telvora-credit-run telvora
 
 echo "== windows: configure, build"
 cmake --preset windows -DTELVORA_HOST_TOOLS_DIR="$top/build-ci/bin" >/dev/null
 cmake --build --preset windows -j "$jobs"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/telvora-wine-XXXXXX")
+xvfb_pid=
+openbox_pid=
 cleanup() {
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  [ -z "$openbox_pid" ] || kill "$openbox_pid" 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$prefix"
 }
 trap cleanup EXIT
@@ -32,11 +36,22 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko: the prefix is made without asking to download them.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY
 # Wine takes the user's locale (numbers, dates, code page) from the environment it starts in:
 # one the suite fixes, whatever the calling desktop's is; a test that needs another sets LANG.
 unset LC_ALL LC_CTYPE LC_NUMERIC LC_TIME LC_COLLATE LC_MONETARY LC_MESSAGES
 export LANG=C.UTF-8
+
+# The Win32 shell's tests show real windows: on an X server of this run's own (Xvfb, on a free
+# display) with the openbox window manager, never on the user's display.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$prefix/display" >"$prefix/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$prefix/display" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$(cat "$prefix/display")"
+openbox >"$prefix/openbox.log" 2>&1 &
+openbox_pid=$!
 
 echo "== windows: a Wine prefix in $prefix"
 # One wineserver for the whole run, rather than one started and stopped for every test.

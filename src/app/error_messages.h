@@ -1,6 +1,6 @@
 // The texts of the default error handling, toolkit-free: which message a failure shows, the
 // "." rule, the application title and the "Application Error" text. The shells show them in
-// their own boxes (qt/error_handling.h).
+// their own boxes (app/error_handling.h).
 #pragma once
 
 #include <exception>

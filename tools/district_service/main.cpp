@@ -1,5 +1,6 @@
-// telvora-district-service --root DIR --cert C --key K [--port P] [--host H]
-// Serves GET /csv?call=X from the list files in DIR over HTTPS.
+// telvora-district-service --root DIR --cert C --key K [--record FILE] [--port P] [--host H]
+// Serves GET /csv?call=X from the list files in DIR over HTTPS; with --record, the request
+// target of each request it got is written to FILE, a line each, when it ends.
 // telvora-district-service --connect-proxy [--record FILE] [--port P] [--host H]
 // Runs the loopback CONNECT proxy instead (connect_proxy.h), for clients in other processes.
 // telvora-district-service --control [--exit-when-idle SECONDS] [--port P] [--host H]
@@ -13,6 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -33,8 +36,10 @@ int Usage() {
 }
 
 // Announces the port and waits for the end signal; `Listener` listens once constructed.
+// `atEnd` runs with the listener after the signal.
 template <typename Listener, typename Options, typename Describe>
-int Run(const Options& options, Describe describe) {
+int Run(const Options& options, Describe describe,
+        const std::function<void(const Listener&)>& atEnd = {}) {
     // Wait for the end signal in this thread; the server's threads never see it.
     sigset_t signals;
     sigemptyset(&signals);
@@ -47,6 +52,9 @@ int Run(const Options& options, Describe describe) {
         std::cerr << "telvora-district-service: " << describe(listener) << std::endl;
         int received = 0;
         sigwait(&signals, &received);
+        if (atEnd) {
+            atEnd(listener);
+        }
     } catch (const std::exception& error) {
         std::cerr << "telvora-district-service: " << error.what() << "\n";
         return 1;
@@ -121,12 +129,22 @@ int main(int argc, char** argv) {
             return "tunnelling CONNECT at " + listener.Address();
         });
     }
-    if (service.root.empty() || service.cert.empty() || service.key.empty() ||
-        !proxy.recordFile.empty()) {
+    if (service.root.empty() || service.cert.empty() || service.key.empty()) {
         return Usage();
     }
     using telvora::district_service::DistrictService;
-    return Run<DistrictService>(service, [&](const DistrictService& listener) {
-        return "serving " + service.root.string() + " at " + listener.BaseUrl() + "/csv?call=...";
-    });
+    return Run<DistrictService>(
+        service,
+        [&](const DistrictService& listener) {
+            return "serving " + service.root.string() + " at " + listener.BaseUrl() +
+                   "/csv?call=...";
+        },
+        [&](const DistrictService& listener) {
+            if (!proxy.recordFile.empty()) {
+                std::ofstream record(proxy.recordFile, std::ios::binary);
+                for (const auto& request : listener.Requests()) {
+                    record << request.target << "\n";
+                }
+            }
+        });
 }

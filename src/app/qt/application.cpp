@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/qt/error_handling.h"
+#include "app/error_handling.h"
 
 namespace telvora::app {
 

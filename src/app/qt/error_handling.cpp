@@ -1,42 +1,14 @@
-#include "app/qt/error_handling.h"
+#include "app/error_handling.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QWidget>
-#include <filesystem>
 
-#include "app/qt/message_box.h"
-#include "app/qt/throw_site.h"
+#include "app/message_box.h"
+#include "app/throw_site.h"
+#include "platform/executable.h"
+#include "platform/paths.h"
 
 namespace telvora::app {
-namespace {
-
-std::string& TitleStorage() {
-    static std::string title;
-    return title;
-}
-
-std::string RunningExecutablePath() {
-    if (QCoreApplication::instance() != nullptr) {
-        return QCoreApplication::applicationFilePath().toStdString();
-    }
-    std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec).string();
-}
-
-}  // namespace
-
-const std::string& ApplicationTitle() {
-    std::string& title = TitleStorage();
-    if (title.empty()) {
-        title = ApplicationTitleFor(RunningExecutablePath());
-    }
-    return title;
-}
-
-void SetApplicationTitle(std::string title) {
-    TitleStorage() = std::move(title);
-}
 
 void ShowApplicationError(std::exception_ptr failure) {
     FailureInfo info = DescribeFailure(failure);
@@ -46,8 +18,7 @@ void ShowApplicationError(std::exception_ptr failure) {
         module = site->module;
         offset = site->offset;
     } else {
-        module =
-            QFileInfo(QString::fromStdString(RunningExecutablePath())).fileName().toStdString();
+        module = platform::PathToUtf8(platform::ExecutablePath().filename());
     }
     MessageRequest request;
     request.caption = "Application Error";

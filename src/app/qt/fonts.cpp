@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 
+#include "app/window_design.h"
+
 namespace telvora::app {
 
 QString PickFontFamily(const QStringList& candidates) {
@@ -17,15 +19,10 @@ QString PickFontFamily(const QStringList& candidates) {
 }
 
 QFont DesignFont(const QString& face, int pixelHeight, bool bold) {
-    const bool fixed = face.compare("Courier", Qt::CaseInsensitive) == 0;
-    const bool wide = face.compare("Verdana", Qt::CaseInsensitive) == 0;
-    // Liberation Mono keeps Courier New's widths and Liberation Sans Arial's, which come
-    // nearest to Tahoma and MS Sans Serif; DejaVu Sans shares Verdana's wide letters.
-    QStringList candidates{face, "Liberation Sans", "DejaVu Sans"};
-    if (fixed) {
-        candidates = {face, "Liberation Mono", "DejaVu Sans Mono"};
-    } else if (wide) {
-        candidates = {face, "DejaVu Sans", "Liberation Sans"};
+    const bool fixed = design::IsFixedPitchFace(face.toStdString());
+    QStringList candidates;
+    for (const std::string& candidate : design::FontCandidates(face.toStdString())) {
+        candidates << QString::fromStdString(candidate);
     }
     QFont font(PickFontFamily(candidates));
     font.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
@@ -33,6 +30,10 @@ QFont DesignFont(const QString& face, int pixelHeight, bool bold) {
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     return font;
+}
+
+QFont DesignFont(const design::Font& font) {
+    return DesignFont(font.face, font.pixelHeight, font.bold);
 }
 
 }  // namespace telvora::app

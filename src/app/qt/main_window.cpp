@@ -10,17 +10,18 @@
 #include <QUrl>
 #include <QValidator>
 
+#include "app/error_handling.h"
+#include "app/message_box.h"
 #include "app/qt/check_list_box.h"
-#include "app/qt/error_handling.h"
 #include "app/qt/fonts.h"
 #include "app/qt/form_storage_binding.h"
 #include "app/qt/gradient_panel.h"
 #include "app/qt/lookup_combo.h"
-#include "app/qt/message_box.h"
 #include "app/qt/progress_bar.h"
 #include "app/qt/resources.h"
 #include "app/qt/status_bar.h"
 #include "app/version_text.h"
+#include "app/window_design.h"
 #include "districts/net_http_client.h"
 #include "logdb/locate_databases.h"
 #include "logdb/logger_databases.h"
@@ -31,11 +32,6 @@
 
 namespace telvora::app {
 namespace {
-
-constexpr int kClientWidth = 373;
-constexpr int kClientHeight = 205;
-constexpr int kFirstLeft = 439;
-constexpr int kFirstTop = 274;
 
 // Edit1 turns every letter typed (or pasted) into upper case.
 class UpperCaseValidator : public QValidator {
@@ -50,14 +46,17 @@ class UpperCaseValidator : public QValidator {
     }
 };
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
+void Place(QWidget* widget, const design::Place& place) {
+    widget->setGeometry(place.left, place.top, place.width, place.height);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, const design::Place& place) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setObjectName(name);
-    // Courier, bold, 13 pixels (Label1's Cyrillic character set needs nothing here: text is
-    // Unicode throughout).
-    label->setFont(DesignFont("Courier", 13, true));
+    // Label1's Cyrillic character set needs nothing here: text is Unicode throughout.
+    label->setFont(DesignFont(design::kLabelFont));
     label->setAutoFillBackground(false);
-    label->move(left, top);
+    label->move(place.left, place.top);
     label->adjustSize();  // labels size themselves to their text, keeping left and top
     return label;
 }
@@ -146,49 +145,48 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::BuildControls() {
     setObjectName("frmMain");
-    setWindowTitle("Telvora statistic from csv file");
+    setWindowTitle(design::kCaption);
     setWindowIcon(MainIcon());
-    // Default font: Tahoma, 11 pixels.
-    setFont(DesignFont("Tahoma", 11));
-    setFixedSize(kClientWidth, kClientHeight);
+    setFont(DesignFont(design::kDefaultFont));
+    setFixedSize(design::kClientWidth, design::kClientHeight);
     // The window's outer top-left corner.
-    move(kFirstLeft, kFirstTop);
+    move(design::kFirstLeft, design::kFirstTop);
 
     RzPanel1 = new GradientPanel(this);
     RzPanel1->setObjectName("RzPanel1");
-    RzPanel1->setGeometry(0, 0, kClientWidth, kClientHeight);
+    Place(RzPanel1, design::kRzPanel1);
 
-    Label2 = MakeLabel(RzPanel1, "Label2", "Your Callsign:", 24, 6);
+    Label2 = MakeLabel(RzPanel1, "Label2", design::kLabel2Text, design::kLabel2);
 
     Edit1 = new QLineEdit(RzPanel1);
     Edit1->setObjectName("Edit1");
-    Edit1->setGeometry(8, 24, 145, 21);
-    Edit1->setFont(DesignFont("MS Sans Serif", 11, true));
+    Place(Edit1, design::kEdit1);
+    Edit1->setFont(DesignFont(design::kEdit1Font));
     Edit1->setAlignment(Qt::AlignCenter);
     Edit1->setValidator(new UpperCaseValidator(Edit1));
     Edit1->setFocusPolicy(Qt::ClickFocus);
 
-    Label3 = MakeLabel(RzPanel1, "Label3", "Awards:", 48, 48);
+    Label3 = MakeLabel(RzPanel1, "Label3", design::kLabel3Text, design::kLabel3);
 
     RxDBLookupCombo2 = new DbLookupCombo(RzPanel1);
     RxDBLookupCombo2->setObjectName("RxDBLookupCombo2");
-    RxDBLookupCombo2->setGeometry(8, 64, 145, 21);
+    Place(RxDBLookupCombo2, design::kRxDBLookupCombo2);
 
-    Label1 = MakeLabel(RzPanel1, "Label1", "Logs:", 264, 6);
+    Label1 = MakeLabel(RzPanel1, "Label1", design::kLabel1Text, design::kLabel1);
 
     CheckListBox1 = new CheckListBox(RzPanel1);
     CheckListBox1->setObjectName("CheckListBox1");
-    CheckListBox1->setGeometry(215, 24, 145, 95);
+    Place(CheckListBox1, design::kCheckListBox1);
     CheckListBox1->setFocusPolicy(Qt::ClickFocus);
 
     ProgressBar = new RoundProgressBar(RzPanel1);
     ProgressBar->setObjectName("ProgressBar");
-    ProgressBar->setGeometry(8, 125, 350, 25);
+    Place(ProgressBar, design::kProgressBar);
 
-    btnUpload = new QPushButton("Upload log", RzPanel1);
+    btnUpload = new QPushButton(design::kBtnUploadText, RzPanel1);
     btnUpload->setObjectName("btnUpload");
-    btnUpload->setGeometry(120, 155, 121, 25);
-    btnUpload->setFont(DesignFont("Tahoma", 11));
+    Place(btnUpload, design::kBtnUpload);
+    btnUpload->setFont(DesignFont(design::kBtnUploadFont));
     btnUpload->setFocusPolicy(Qt::StrongFocus);
     // Enter as well as Space clicks the focused button.
     btnUpload->setAutoDefault(true);
@@ -196,8 +194,8 @@ void TfrmMain::BuildControls() {
 
     StatusBar = new PanelStatusBar(RzPanel1);
     StatusBar->setObjectName("StatusBar");
-    StatusBar->setGeometry(0, kClientHeight - 19, kClientWidth, 19);
-    StatusBar->AddPanel(50);
+    Place(StatusBar, design::kStatusBar);
+    StatusBar->AddPanel(design::kStatusPanelWidth);
 
     setTabOrder(Edit1, CheckListBox1);
     setTabOrder(CheckListBox1, RxDBLookupCombo2);

@@ -1,4 +1,4 @@
-#include "app/qt/message_box.h"
+#include "app/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,11 +7,6 @@
 
 namespace telvora::app {
 namespace {
-
-MessageHook& Hook() {
-    static MessageHook hook;
-    return hook;
-}
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
     switch (icon) {
@@ -47,7 +42,8 @@ QMessageBox::StandardButton ToQt(MessageButton button) {
 
 MessageButton ShowRealBox(const MessageRequest& request) {
     QMessageBox box(ToQt(request.icon), QString::fromStdString(request.caption),
-                    QString::fromStdString(request.text), QMessageBox::NoButton, request.owner);
+                    QString::fromStdString(request.text), QMessageBox::NoButton,
+                    static_cast<QWidget*>(request.owner));
     box.setTextFormat(Qt::PlainText);
     for (MessageButton button : request.buttons) {
         box.addButton(ToQt(button));
@@ -67,63 +63,16 @@ MessageButton ShowRealBox(const MessageRequest& request) {
             return button;
         }
     }
-    return request.buttons.empty() ? MessageButton::Ok : request.buttons.front();
+    return FirstButton(request.buttons);
 }
 
 }  // namespace
 
-const char* MessageIconName(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::None:
-            return "none";
-        case MessageIcon::Information:
-            return "information";
-        case MessageIcon::Warning:
-            return "warning";
-        case MessageIcon::Error:
-            return "error";
-        case MessageIcon::Question:
-            return "question";
-    }
-    return "?";
-}
-
-const char* MessageButtonName(MessageButton button) {
-    switch (button) {
-        case MessageButton::Ok:
-            return "OK";
-        case MessageButton::Close:
-            return "Close";
-        case MessageButton::Cancel:
-            return "Cancel";
-        case MessageButton::Yes:
-            return "Yes";
-        case MessageButton::No:
-            return "No";
-    }
-    return "?";
-}
-
-MessageHook SetMessageHook(MessageHook hook) {
-    return std::exchange(Hook(), std::move(hook));
-}
-
 MessageButton ShowMessage(const MessageRequest& request) {
-    if (Hook()) {
-        return Hook()(request);
+    if (const MessageHook& hook = CurrentMessageHook()) {
+        return hook(request);
     }
     return ShowRealBox(request);
-}
-
-RecordedMessages::RecordedMessages() {
-    previous_ = SetMessageHook([this](const MessageRequest& request) {
-        requests_.push_back(request);
-        return request.buttons.empty() ? MessageButton::Ok : request.buttons.front();
-    });
-}
-
-RecordedMessages::~RecordedMessages() {
-    SetMessageHook(std::move(previous_));
 }
 
 }  // namespace telvora::app

@@ -2,53 +2,26 @@
 
 #include <QTimer>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 
+#include "app/error_handling.h"
+#include "app/message_box.h"
 #include "app/qt/application.h"
-#include "app/qt/error_handling.h"
-#include "app/qt/message_box.h"
 #include "app/qt/visual_style.h"
 
 namespace telvora::app {
 namespace {
 
-std::string OneLine(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 void InstallTestMessageLog() {
-    const char* file = std::getenv("TELVORA_TEST_MESSAGE_LOG");
+    const char* file = std::getenv(kTestMessageLogVariable);
     if (file == nullptr || *file == '\0') {
         return;
     }
-    std::string path = file;
-    SetMessageHook([path](const MessageRequest& request) {
-        std::ofstream out(path, std::ios::app | std::ios::binary);
-        std::string buttons;
-        for (MessageButton button : request.buttons) {
-            buttons += (buttons.empty() ? "" : ",") + std::string(MessageButtonName(button));
-        }
-        out << OneLine(request.caption) << '\t' << MessageIconName(request.icon) << '\t'
-            << OneLine(request.text) << '\t' << buttons << '\n';
-        return request.buttons.empty() ? MessageButton::Ok : request.buttons.front();
-    });
+    InstallMessageLog(file);
 }
 
 bool CloseAfterShow() {
-    const char* value = std::getenv("TELVORA_TEST_CLOSE_AFTER_SHOW");
+    const char* value = std::getenv(kTestCloseAfterShowVariable);
     return value != nullptr && std::string(value) == "1";
 }
 

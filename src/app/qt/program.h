@@ -1,13 +1,6 @@
-// The program entry: application object, style, main window, message loop.
-//
-// Two environment variables exist for the program's own tests, which run the real executable
-// as a child process without a screen (QT_QPA_PLATFORM=offscreen); nothing else reads them:
-//   TELVORA_TEST_MESSAGE_LOG=<file>  every modal box is appended to <file> as one line,
-//                                    "caption<TAB>icon<TAB>text<TAB>buttons" (line breaks in the
-//                                    text written as \n), and answered at once with its first
-//                                    button instead of being shown;
-//   TELVORA_TEST_CLOSE_AFTER_SHOW=1  the window is closed as soon as it has been shown, as the
-//                                    user would with its close button.
+// The program entry: application object, style, main window, message loop. The program's own
+// tests run the real executable as a child process without a screen
+// (QT_QPA_PLATFORM=offscreen), with the test hooks of app/message_log.h.
 #pragma once
 
 #include "app/qt/main_window.h"

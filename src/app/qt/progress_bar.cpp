@@ -11,7 +11,7 @@
 namespace telvora::app {
 
 RoundProgressBar::RoundProgressBar(QWidget* parent) : QWidget(parent) {
-    setFont(DesignFont("Verdana", 13));
+    setFont(DesignFont(design::kProgressBarFont));
     setFocusPolicy(Qt::NoFocus);
 }
 

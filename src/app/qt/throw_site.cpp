@@ -1,4 +1,4 @@
-#include "app/qt/throw_site.h"
+#include "app/throw_site.h"
 
 #include <dlfcn.h>
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <utility>
 
-#include "app/qt/message_box.h"
+#include "app/message_box.h"
 #include "app/qt/resources.h"
 
 namespace telvora::app {

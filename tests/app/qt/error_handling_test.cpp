@@ -1,7 +1,7 @@
 // The default error handling in the Qt shell: the box it shows, captioned with the title of
 // the running executable, the boundary that catches what escapes an event handler, and the
 // "Application Error" box naming the code that threw.
-#include "app/qt/error_handling.h"
+#include "app/error_handling.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <QWidget>
 #include <regex>
 
-#include "app/qt/message_box.h"
-#include "app/qt/throw_site.h"
+#include "app/message_box.h"
+#include "app/throw_site.h"
 #include "app_test_support.h"
 #include "platform/error.h"
 

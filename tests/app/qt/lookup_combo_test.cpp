@@ -13,9 +13,9 @@
 #include <QTest>
 #include <map>
 
-#include "app/qt/error_handling.h"
+#include "app/error_handling.h"
+#include "app/message_box.h"
 #include "app/qt/main_window.h"
-#include "app/qt/message_box.h"
 #include "app_test_support.h"
 #include "logdb/logger_databases.h"
 

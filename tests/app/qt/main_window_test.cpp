@@ -12,12 +12,12 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 
+#include "app/error_handling.h"
+#include "app/message_box.h"
 #include "app/pictures.h"
 #include "app/qt/check_list_box.h"
-#include "app/qt/error_handling.h"
 #include "app/qt/gradient_panel.h"
 #include "app/qt/lookup_combo.h"
-#include "app/qt/message_box.h"
 #include "app/qt/progress_bar.h"
 #include "app/qt/status_bar.h"
 #include "app_test_support.h"

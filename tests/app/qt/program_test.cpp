@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/qt/message_box.h"
+#include "app/message_box.h"
 #include "app_test_support.h"
 #include "districts/net_http_client.h"
 #include "platform/error.h"

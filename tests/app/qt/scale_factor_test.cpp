@@ -6,9 +6,9 @@
 
 #include <QImage>
 
+#include "app/message_box.h"
 #include "app/pictures.h"
 #include "app/qt/main_window.h"
-#include "app/qt/message_box.h"
 #include "app/qt/progress_bar.h"
 #include "app_test_support.h"
 

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/message_box.h"
 #include "app/pictures.h"
 #include "app/qt/lookup_combo.h"
 #include "app/qt/main_window.h"
-#include "app/qt/message_box.h"
 #include "app/qt/progress_bar.h"
 #include "app/qt/resources.h"
 #include "app_test_support.h"

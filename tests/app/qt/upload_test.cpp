@@ -7,10 +7,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/message_box.h"
 #include "app/qt/check_list_box.h"
 #include "app/qt/lookup_combo.h"
 #include "app/qt/main_window.h"
-#include "app/qt/message_box.h"
 #include "app/qt/progress_bar.h"
 #include "app_test_support.h"
 #include "credit_scene.h"

@@ -4,8 +4,8 @@
 
 #include <QLineEdit>
 
+#include "app/message_box.h"
 #include "app/qt/main_window.h"
-#include "app/qt/message_box.h"
 #include "app_test_support.h"
 #include "sample_logger/sample_logger.h"
 #include "scoped_env.h"

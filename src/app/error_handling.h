@@ -1,6 +1,7 @@
-// The application's default error handling: every failure that leaves a handler of the
-// window, or reaches the message loop, ends up in HandleException, which shows it in a modal
-// box captioned with the application title. The program then goes on.
+// The application's default error handling, in every shell: every failure that leaves a
+// handler of the window, or reaches the message loop, ends up in HandleException, which shows
+// it in a modal box captioned with the application title; the program then goes on. Each
+// shell's error_handling.cpp defines HandleException and ShowApplicationError.
 #pragma once
 
 #include <exception>
@@ -20,9 +21,10 @@ void SetApplicationTitle(std::string title);
 // unknown).
 void ShowApplicationError(std::exception_ptr failure);
 
-// The default error handling: ends any mouse capture (and closes open drop-down lists), then
-// shows the failure's message with the "." rule in a modal box owned by the active window,
-// captioned with the application title, with the error icon and one "OK" button.
+// The default error handling: ends any mouse capture (a held button, a drag, an open
+// drop-down list), then shows the failure's message with the "." rule in a modal box owned by
+// the active window, captioned with the application title, with the error icon and one "OK"
+// button.
 void HandleException(std::exception_ptr failure);
 
 // Runs a handler; a failure that leaves it goes to the default error handling.

@@ -1,9 +1,11 @@
 // Where the last C++ exception of this thread was thrown: the module (the executable or a
 // shared library) and the offset of the throwing code in it. The "Application Error" box
-// names them, as a failure's address does on the platform this program comes from.
+// names them, as a failure's address does on Windows.
 //
-// Every throw passes through __cxa_throw, which this file defines in the executable and which
-// then hands on to the C++ runtime's own; a rethrow keeps the original site.
+// Every throw passes through the C++ runtime's __cxa_throw, which each shell's source of this
+// header intercepts (qt/throw_site.cpp: defined in the executable, handing on to the shared
+// runtime's; win32/throw_site.cpp: the static link's --wrap); a rethrow keeps the original
+// site.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,58 @@
+// FormStorage on a real Win32 window: the platform's own GetWindowPlacement and
+// SetWindowPlacement, the primary screen from GetSystemMetrics, its logical dots per inch from
+// GetDeviceCaps (read once, here), and the window's components by name.
+//
+// The window routes its events to Storage(): FormShow() from WM_SHOWWINDOW before it becomes
+// visible, FormCloseQuery() when a close is allowed, FormDestroy() before the window goes.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/form_storage.h"
+
+namespace telvora::app {
+
+class FormStorageBinding : public settings::FormWindow {
+  public:
+    // A component by name; its text is its window text when it has a window.
+    struct Component {
+        std::string name;
+        HWND window = nullptr;
+    };
+
+    FormStorageBinding(HWND window, std::string className, std::vector<Component> components,
+                       settings::ErrorHandler onError);
+
+    settings::FormStorage& Storage() { return storage_; }
+
+    // settings::FormWindow
+    std::string ClassName() const override { return className_; }
+    platform::WindowPlacement GetWindowPlacement() const override;
+    void SetWindowPlacement(const platform::WindowPlacement& placement) override;
+    bool IsWindowVisible() const override;
+    bool HandleAllocated() const override;
+    bool IsApplicationIconic() const override;
+    int ScreenWidth() const override;
+    int ScreenHeight() const override;
+    std::optional<std::string> FindComponent(const std::string& name) const override;
+    std::string ComponentText(const std::string& component) const override;
+    void SetComponentText(const std::string& component, const std::string& text) override;
+
+  private:
+    HWND TextWindow(const std::string& component) const;
+
+    HWND window_;
+    std::string className_;
+    std::vector<Component> components_;
+    settings::FormStorage storage_;
+};
+
+// The primary screen's logical pixels per inch, vertical (GetDeviceCaps LOGPIXELSY).
+int ScreenPixelsPerInch();
+
+}  // namespace telvora::app

@@ -1,0 +1,177 @@
+// Shared helpers of the Win32 shell's tests: they drive the real windows under Wine (on the
+// X server of scripts/test-windows.sh) with input through the system's own queue (SetCursorPos
+// and SendInput, as a user's mouse and keyboard arrive), pump the queue as the message loop
+// does, and read back what the window shows on the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/message_box.h"
+#include "app/pictures.h"
+#include "app/win32/main_window.h"
+#include "app/win32/offscreen_picture.h"
+#include "platform/executable.h"
+#include "temp_dir.h"
+
+namespace telvora::test {
+
+// Handles every message waiting (through the window's own keys first, when given), as the
+// message loop does, until the queue stays empty.
+inline void Pump(app::TfrmMain* window = nullptr) {
+    for (int round = 0; round < 3; ++round) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (window == nullptr || !window->PreTranslateMessage(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        // Input that the X server still holds reaches the queue within a moment.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+inline POINT ScreenPoint(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    return point;
+}
+
+// A mouse event at a screen point: the position travels with the event (absolute, in the
+// 0..65535 units of the primary screen), so it never depends on where an earlier move has got
+// to by then.
+inline void SendMouseAt(POINT screen, DWORD flags) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((screen.x * 65536LL + width - 1) / width);
+    input.mi.dy = static_cast<LONG>((screen.y * 65536LL + height - 1) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &input, sizeof input);
+}
+
+inline void MoveMouse(POINT screen) {
+    SendMouseAt(screen, 0);
+}
+
+// A left click at client point (x, y) of `window`.
+inline void Click(HWND window, int x, int y, app::TfrmMain* pump = nullptr) {
+    const POINT at = ScreenPoint(window, x, y);
+    MoveMouse(at);
+    Pump(pump);
+    SendMouseAt(at, MOUSEEVENTF_LEFTDOWN);
+    Pump(pump);
+    SendMouseAt(at, MOUSEEVENTF_LEFTUP);
+    Pump(pump);
+}
+
+inline void SendKey(WORD virtualKey, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+// A key pressed and released, with Alt held when `alt`.
+inline void PressKey(WORD virtualKey, bool alt = false, app::TfrmMain* pump = nullptr) {
+    if (alt) {
+        SendKey(VK_MENU, false);
+    }
+    SendKey(virtualKey, false);
+    SendKey(virtualKey, true);
+    if (alt) {
+        SendKey(VK_MENU, true);
+    }
+    Pump(pump);
+}
+
+// Characters typed (KEYEVENTF_UNICODE: whatever the keyboard layout).
+inline void TypeText(const std::wstring& text, app::TfrmMain* pump = nullptr) {
+    for (wchar_t c : text) {
+        INPUT input[2]{};
+        for (int i = 0; i < 2; ++i) {
+            input[i].type = INPUT_KEYBOARD;
+            input[i].ki.wScan = c;
+            input[i].ki.dwFlags = KEYEVENTF_UNICODE | (i == 1 ? KEYEVENTF_KEYUP : 0);
+        }
+        SendInput(2, input, sizeof input[0]);
+        Pump(pump);
+    }
+}
+
+// Makes `window` the active, foreground window, as a user's click on it would.
+inline void Activate(HWND window) {
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    Pump();
+}
+
+// The client area of `window` as the screen shows it.
+inline app::RgbImage CaptureClient(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC screen = GetDC(nullptr);
+    app::OffscreenPicture picture(screen, client.right, client.bottom);
+    const POINT origin = ScreenPoint(window, 0, 0);
+    BitBlt(picture.Dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return picture.Image();
+}
+
+// A control's rectangle in the client coordinates of `parent`.
+inline RECT RectIn(HWND control, HWND parent) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+inline std::wstring ClassNameOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// The main window of a test: this test's own executable (its folder gets Telvora.ini),
+// every box recorded, "ErrorList.txt"'s opening recorded instead of starting Notepad.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    app::MainWindowOptions Options() {
+        app::MainWindowOptions options;
+        options.executablePath = dir.path() / "Telvora.exe";
+        options.serviceBase = "https://127.0.0.1:9";
+        options.openErrorList = [this](const std::filesystem::path& file) {
+            openedErrorLists.push_back(file);
+        };
+        return options;
+    }
+
+    // Builds and shows the window and makes it the active one.
+    app::TfrmMain& ShowWindow() {
+        window = std::make_unique<app::TfrmMain>(Options());
+        window->Show();
+        Activate(window->Handle());
+        Pump(window.get());
+        return *window;
+    }
+
+    void TearDown() override {
+        window.reset();
+        Pump();
+    }
+
+    TempDir dir;
+    app::RecordedMessages boxes;
+    std::vector<std::filesystem::path> openedErrorLists;
+    std::unique_ptr<app::TfrmMain> window;
+};
+
+}  // namespace telvora::test

@@ -1,0 +1,40 @@
+# cmake -DBUILD_DIR=<build folder> -P discovered_properties_check.cmake
+# Every test found by gtest_discover_tests carries the time-out that telvora_add_tests gives it:
+# a list value among the properties passed there would have shifted the properties after it
+# into property names and lost them (the time-out, the resource locks, the fixtures).
+execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --show-only=json-v1
+                WORKING_DIRECTORY ${BUILD_DIR} OUTPUT_VARIABLE json RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "ctest --show-only failed: ${result}")
+endif()
+string(JSON count LENGTH "${json}" tests)
+math(EXPR last "${count} - 1")
+set(discovered 0)
+set(missing 0)
+set(first)
+foreach(i RANGE ${last})
+  string(JSON name GET "${json}" tests ${i} name)
+  string(JSON properties ERROR_VARIABLE none GET "${json}" tests ${i} properties)
+  if(none)
+    continue()
+  endif()
+  # A discovered test: the skip expression is gtest_discover_tests' own.
+  if(NOT properties MATCHES "SKIP_REGULAR_EXPRESSION")
+    continue()
+  endif()
+  math(EXPR discovered "${discovered} + 1")
+  if(NOT properties MATCHES "\"TIMEOUT\"")
+    math(EXPR missing "${missing} + 1")
+    if(NOT first)
+      set(first "${name}")
+    endif()
+  endif()
+endforeach()
+if(discovered EQUAL 0)
+  message(FATAL_ERROR "no discovered tests in ${BUILD_DIR}")
+endif()
+if(missing GREATER 0)
+  message(FATAL_ERROR "${missing} of ${discovered} discovered tests lost their properties, "
+                      "e.g. ${first}")
+endif()
+message(STATUS "${discovered} discovered tests carry their properties")
