@@ -69,3 +69,20 @@ export TELVORA_ODBC_DRIVER="Telvora Test SQLite"
 
 echo "== windows: test under Wine"
 ctest --preset windows -j "$jobs" "$@"
+
+# The zip as a user gets it: unpacked into a folder of its own, Telvora.exe starts there, shows
+# its window (which closes itself once shown), exits with 0 and keeps Telvora.ini beside it.
+echo "== windows: the zip, unpacked and started"
+rm -f build-windows/Telvora-*-win32.zip
+cpack --preset windows-zip >/dev/null
+zip=$(ls build-windows/Telvora-*-win32.zip)
+mkdir "$prefix/unpacked"
+(cd "$prefix/unpacked" && cmake -E tar xf "$top/$zip")
+folder=$(ls -d "$prefix"/unpacked/Telvora-*-win32)
+[ -f "$folder/Telvora.exe" ] && [ -f "$folder/README.txt" ] ||
+  { echo "test-windows.sh: the zip lacks Telvora.exe or README.txt" >&2; exit 1; }
+(cd "$folder" && TELVORA_TEST_CLOSE_AFTER_SHOW=1 TELVORA_TEST_MESSAGE_LOG="Z:$prefix/boxes.log" \
+  wine Telvora.exe) || { echo "test-windows.sh: the unpacked Telvora.exe ended with $?" >&2; exit 1; }
+[ -f "$folder/Telvora.ini" ] ||
+  { echo "test-windows.sh: no Telvora.ini beside the unpacked Telvora.exe" >&2; exit 1; }
+echo "   $(basename "$zip"): starts from its unpacked folder, exit code 0, Telvora.ini beside it"
