@@ -49,7 +49,7 @@ using district_service::LocationForm;
 using district_service::RecordedRequest;
 using district_service::Reply;
 using district_service::ServiceHost;
-using district_service::ServiceSpec;
+using district_service::ServiceSetup;
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 using namespace std::string_literals;

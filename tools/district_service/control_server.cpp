@@ -38,15 +38,15 @@ class Session {
         FieldReader fields(request);
         const std::string& command = fields.Text();
         if (command == "service") {
-            ServiceSpec spec;
-            spec.trusted = fields.Flag();
-            spec.host = fields.Text();
-            spec.demandClientCertificate = fields.Flag();
+            ServiceSetup setup;
+            setup.trusted = fields.Flag();
+            setup.host = fields.Text();
+            setup.demandClientCertificate = fields.Flag();
             for (long long count = fields.Number(); count > 0; --count) {
                 std::string callsign = fields.Text();
-                spec.listFiles[std::move(callsign)] = fields.Text();
+                setup.listFiles[std::move(callsign)] = fields.Text();
             }
-            auto service = host_->StartService(spec);
+            auto service = host_->StartService(setup);
             const int port = service->Port();
             return Started(services_, std::move(service), port);
         }

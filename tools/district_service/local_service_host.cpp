@@ -50,8 +50,8 @@ class ListFolder {
 
 class LocalService final : public HostedService {
   public:
-    explicit LocalService(const ServiceSpec& spec)
-        : folder_(spec.listFiles), service_(Options(spec)) {}
+    explicit LocalService(const ServiceSetup& setup)
+        : folder_(setup.listFiles), service_(Options(setup)) {}
 
     int Port() const override { return service_.Port(); }
     std::string BaseUrl() const override { return service_.BaseUrl(); }
@@ -70,14 +70,14 @@ class LocalService final : public HostedService {
     void ClearRequests() override { service_.ClearRequests(); }
 
   private:
-    ServiceOptions Options(const ServiceSpec& spec) const {
-        const TestCertificates files = BuiltTestCertificates(spec.trusted);
+    ServiceOptions Options(const ServiceSetup& setup) const {
+        const TestCertificates files = BuiltTestCertificates(setup.trusted);
         ServiceOptions options;
         options.cert = files.cert;
         options.key = files.key;
-        options.host = spec.host;
+        options.host = setup.host;
         options.root = folder_.Path();
-        if (spec.demandClientCertificate) {
+        if (setup.demandClientCertificate) {
             options.clientCa = BuiltTestCertificates().ca;
         }
         return options;
@@ -111,8 +111,8 @@ class LocalProxy final : public HostedListener {
 
 class LocalServiceHost final : public ServiceHost {
   public:
-    std::unique_ptr<HostedService> StartService(const ServiceSpec& spec) override {
-        return std::make_unique<LocalService>(spec);
+    std::unique_ptr<HostedService> StartService(const ServiceSetup& setup) override {
+        return std::make_unique<LocalService>(setup);
     }
     std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
                                                    bool closeBeforeHandshake) override {

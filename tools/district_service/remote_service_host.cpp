@@ -118,15 +118,15 @@ class RemoteServiceHost final : public ServiceHost {
   public:
     explicit RemoteServiceHost(int port) : control_(std::make_shared<Control>(port)) {}
 
-    std::unique_ptr<HostedService> StartService(const ServiceSpec& spec) override {
-        Message request{"service", spec.trusted ? "1" : "0", spec.host,
-                        spec.demandClientCertificate ? "1" : "0"};
-        AppendNumber(request, static_cast<long long>(spec.listFiles.size()));
-        for (const auto& [callsign, body] : spec.listFiles) {
+    std::unique_ptr<HostedService> StartService(const ServiceSetup& setup) override {
+        Message request{"service", setup.trusted ? "1" : "0", setup.host,
+                        setup.demandClientCertificate ? "1" : "0"};
+        AppendNumber(request, static_cast<long long>(setup.listFiles.size()));
+        for (const auto& [callsign, body] : setup.listFiles) {
             request.push_back(callsign);
             request.push_back(body);
         }
-        return std::make_unique<RemoteService>(control_, control_->Call(request), spec.host);
+        return std::make_unique<RemoteService>(control_, control_->Call(request), setup.host);
     }
     std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
                                                    bool closeBeforeHandshake) override {

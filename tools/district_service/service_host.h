@@ -14,7 +14,7 @@
 
 namespace telvora::district_service {
 
-struct ServiceSpec {
+struct ServiceSetup {
     // A certificate from the test CA that tests trust, or from one that nobody trusts.
     bool trusted = true;
     std::string host = "127.0.0.1";
@@ -64,7 +64,7 @@ class ServiceHost {
   public:
     virtual ~ServiceHost() = default;
 
-    virtual std::unique_ptr<HostedService> StartService(const ServiceSpec& spec = {}) = 0;
+    virtual std::unique_ptr<HostedService> StartService(const ServiceSetup& setup = {}) = 0;
     // Sends `rawResponse` after the handshake (or closes before it).
     virtual std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
                                                            bool closeBeforeHandshake = false) = 0;
