@@ -56,7 +56,10 @@ openbox_pid=$!
 echo "== windows: a Wine prefix in $prefix"
 # One wineserver for the whole run, rather than one started and stopped for every test.
 wineserver --persistent
-wineboot --init >/dev/null 2>&1
+# Plain wineboot waits for the prefix's own set-up, which Wine's first process has started
+# already. "wineboot --init" would start a second service manager beside it; with two answering,
+# RpcSs never starts, and every window test's explorer.exe then waits 10 s for it, twice.
+wineboot >/dev/null 2>&1
 
 # The database tests reach SQLite files through Wine's odbc32, the host's unixODBC and its
 # 32-bit SQLite driver, registered for this run only (unixODBC reads $ODBCSYSINI/odbcinst.ini;
