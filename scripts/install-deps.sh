@@ -41,10 +41,11 @@ package_packages=(
 )
 # windows: the cross build (MinGW-w64 for 32-bit Windows, posix threads; GoogleTest's sources
 # to build with it) and Wine to run its tests; the 32-bit SQLite ODBC driver that the database
-# tests reach through Wine's odbc32 and the host's unixODBC. The :i386 packages need the i386
+# tests reach through Wine's odbc32 and the host's unixODBC, and the multilib compiler that
+# builds the Access driver's stand-in over it for i386. The :i386 packages need the i386
 # architecture, which is added first.
 windows_packages=(
-  g++-mingw-w64-i686-posix googletest wine wine32:i386
+  g++-mingw-w64-i686-posix googletest wine wine32:i386 g++-multilib
   libsqliteodbc:i386 libodbcinst2:i386 libodbc2:i386
 )
 

@@ -18,6 +18,13 @@ cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs" --target telvora-district-service telvora-sample-logger \
   telvora-credit-run telvora
 
+# The Access driver's stand-in for the host's 32-bit driver manager, which Wine's odbc32 calls.
+echo "== windows: the Access test driver for i386"
+cmake -S tools/access_test_driver -B build-access-i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS=-m32 -DCMAKE_MODULE_LINKER_FLAGS=-m32 \
+  -DTELVORA_LIBRARY_ARCHITECTURE=i386-linux-gnu >/dev/null
+cmake --build build-access-i386 -j "$jobs"
+
 echo "== windows: configure, build"
 cmake --preset windows -DTELVORA_HOST_TOOLS_DIR="$top/build-ci/bin" >/dev/null
 cmake --build --preset windows -j "$jobs"
@@ -61,14 +68,17 @@ wineserver --persistent
 # RpcSs never starts, and every window test's explorer.exe then waits 10 s for it, twice.
 wineboot >/dev/null 2>&1
 
-# The database tests reach SQLite files through Wine's odbc32, the host's unixODBC and its
-# 32-bit SQLite driver, registered for this run only (unixODBC reads $ODBCSYSINI/odbcinst.ini;
-# the host's libraries read the environment Wine starts in).
+# The database tests reach SQLite files through Wine's odbc32, the host's unixODBC and two 32-bit
+# drivers, registered for this run only (unixODBC reads $ODBCSYSINI/odbcinst.ini; the host's
+# libraries read the environment Wine starts in): Debian's SQLite driver, and the stand-in for
+# the Access driver over it, which Telvora.exe and the credit run use as they would the real one.
 mkdir -p "$prefix/odbc"
-printf '[Telvora Test SQLite]\nDriver=/usr/lib/i386-linux-gnu/odbc/libsqlite3odbc.so\n' \
-  >"$prefix/odbc/odbcinst.ini"
+{
+  printf '[Telvora Test SQLite]\nDriver=/usr/lib/i386-linux-gnu/odbc/libsqlite3odbc.so\n'
+  printf '[Telvora Test Access]\nDriver=%s\n' "$top/build-access-i386/libtelvora-access-test.so"
+} >"$prefix/odbc/odbcinst.ini"
 export ODBCSYSINI="$prefix/odbc"
-export TELVORA_ODBC_DRIVER="Telvora Test SQLite"
+export TELVORA_ODBC_DRIVER="Telvora Test Access"
 
 echo "== windows: test under Wine"
 ctest --preset windows -j "$jobs" "$@"

@@ -2,6 +2,35 @@
 // "Microsoft Access Driver (*.mdb)" (odbc32 on Windows; unixODBC elsewhere). Every statement is
 // prepared, run and freed once; nothing is cached across executions. The driver's own messages
 // (its first diagnostic record) are passed on unchanged.
+//
+// What this engine asks of the driver, and where Microsoft documents that the Access driver
+// supports it ("ODBC Desktop Database Drivers", learn.microsoft.com/sql/odbc/microsoft/...):
+//   - Functions: SQLAllocHandle, SQLSetEnvAttr (SQL_ATTR_ODBC_VERSION), SQLDriverConnectW,
+//     SQLGetInfoW, SQLPrepareW, SQLNumParams, SQLBindParameter, SQLExecute, SQLNumResultCols,
+//     SQLDescribeColW, SQLColAttributeW, SQLFetch, SQLGetData, SQLGetDiagRecW, SQLDisconnect,
+//     SQLFreeHandle: all Core conformance ("Supported ODBC API Functions": the desktop drivers
+//     support every Core and Level 1 function; the W forms are the driver manager's, which
+//     converts for a driver without them: "Unicode Drivers" in the ODBC Programmer's Reference).
+//   - Connection string: DRIVER and DBQ ("SQLDriverConnect (Access Driver)"; braces around a
+//     value as "SQLDriverConnect Function" says).
+//   - SQLGetInfo: SQL_IDENTIFIER_QUOTE_CHAR (the back quote) and SQL_DBMS_NAME ("ACCESS")
+//     ("SQLGetInfo (Access Driver)").
+//   - SQLColAttribute: SQL_DESC_BASE_COLUMN_NAME and SQL_DESC_BASE_TABLE_NAME, either of which
+//     may come back empty from a driver of ODBC 2 ("SQLColAttributes (Access Driver)"); for
+//     "SELECT *" from one table the column's label is its name, so nothing depends on them there.
+//   - Reading values (SQLGetData): SQL_C_SLONG for SQL_INTEGER, SQL_SMALLINT, SQL_TINYINT and
+//     SQL_BIT (Jet's Long, Integer, Byte and Yes/No), SQL_C_DOUBLE for SQL_REAL, SQL_DOUBLE and
+//     SQL_NUMERIC, SQL_C_TYPE_TIMESTAMP for Date/Time, SQL_C_WCHAR for text ("Microsoft Access
+//     Data Types": Jet has no 64-bit integer; the conversions of "Converting Data from SQL to C
+//     Data Types" are supported). SQL_C_SBIGINT only for an SQL_BIGINT column, which Jet never
+//     reports.
+//   - Parameters (SQLBindParameter): SQL_C_WCHAR as SQL_WVARCHAR, SQL_C_WCHAR "yyyy-mm-dd
+//     hh:mm:ss" as SQL_TYPE_TIMESTAMP, SQL_C_SLONG as SQL_INTEGER, SQL_C_DOUBLE as SQL_DOUBLE
+//     ("Converting Data from C to SQL Data Types").
+//   - Jet's SQL: identifiers in back quotes, LIKE with "%" and "_" and a wildcard made plain in
+//     brackets ("[%]"), and no ESCAPE clause ("Like Operator (Microsoft Access SQL)"; "SQL
+//     Reserved Words" for the words that stand bare nowhere).
+// tools/access_test_driver stands in for the driver in tests and offers no more than this.
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -54,47 +83,58 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length) {
     return platform::Utf16ToUtf8(bytes, platform::ByteOrder::kLittleEndian);
 }
 
-// Text passes between the program and the driver manager (the connection string, statements,
-// column names, messages) through the ANSI functions as UTF-8 where the manager is unixODBC
-// (on Linux; under Wine, whose odbc32 hands every call to the host's unixODBC), and through the
-// W functions elsewhere (on Windows the manager converts for a driver without them, as Jet's
-// is, by the ANSI code page). unixODBC converts for such a driver by the process's C character
-// set, plain ASCII until someone calls setlocale ("Имя" comes back as the six Latin-1
-// characters of its UTF-8 bytes), and a connection string, read before that is set up, by
-// keeping each character's low byte: "Ж" arrives as 0x16 and "л" as ";", which even ends a
-// value. Unix drivers take and give UTF-8 in the ANSI functions. Values (SQL_C_WCHAR) are
-// converted by the driver itself either way.
-bool TextAsUtf8() {
-    return platform::OnUnixHost();
+// Text crosses the driver manager (the connection string, statements, column names, messages)
+// as UTF-16 through the W functions on Windows, where the manager converts it by the ANSI code
+// page for a driver without them, as Jet's is; and as UTF-8 through the ANSI functions on Linux,
+// as unixODBC's drivers take it. Under Wine, odbc32 hands the W calls to the host's unixODBC: a
+// driver with W functions gets them whole, one without gets each character's low byte. Values
+// (SQL_C_WCHAR) are UTF-16 on both, converted by the driver itself.
+#ifdef _WIN32
+using OdbcChar = SQLWCHAR;
+#define TEXT_FUNCTION(name) name##W
+#else
+using OdbcChar = SQLCHAR;
+#define TEXT_FUNCTION(name) name
+#endif
+using OdbcString = std::basic_string<OdbcChar>;
+
+OdbcString ToOdbc(std::string_view utf8) {
+#ifdef _WIN32
+    return Wide(utf8);
+#else
+    return OdbcString(reinterpret_cast<const SQLCHAR*>(utf8.data()), utf8.size());
+#endif
 }
 
-// `length` bytes of UTF-8 from an ANSI function, at most `capacity`.
-std::string FromUtf8(const SQLCHAR* text, std::ptrdiff_t length, std::size_t capacity) {
+// `length` code units of a text from the driver manager, at most `capacity`.
+std::string FromOdbc(const OdbcChar* text, std::ptrdiff_t length, std::size_t capacity) {
     const auto size =
         std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(length, 0)), capacity);
+#ifdef _WIN32
+    return Narrow(text, size);
+#else
     return platform::ReplaceInvalidUtf8(
         std::string_view(reinterpret_cast<const char*>(text), size));
+#endif
 }
+
+// A buffer for a text the driver manager returns: its capacity in code units, NUL excluded, and
+// in bytes, as each function counts it.
+struct TextBuffer {
+    OdbcChar data[1024] = {};
+    static constexpr std::size_t kUnits = 1023;
+    static constexpr SQLSMALLINT kBytes = kUnits * sizeof(OdbcChar);
+};
 
 // The first diagnostic record of a handle: the driver's own message.
 std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    if (TextAsUtf8()) {
-        SQLCHAR state[6] = {};
-        SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
-        if (SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, message,
-                                        SQL_MAX_MESSAGE_LENGTH, &length))) {
-            return FromUtf8(message, length, SQL_MAX_MESSAGE_LENGTH);
-        }
-    } else {
-        SQLWCHAR state[6] = {};
-        SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
-        if (SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message,
-                                         SQL_MAX_MESSAGE_LENGTH, &length))) {
-            return Narrow(message, std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0),
-                                                         SQL_MAX_MESSAGE_LENGTH));
-        }
+    OdbcChar state[6] = {};
+    OdbcChar message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+    if (SQL_SUCCEEDED(TEXT_FUNCTION(SQLGetDiagRec)(type, handle, 1, state, &native, message,
+                                                   SQL_MAX_MESSAGE_LENGTH, &length))) {
+        return FromOdbc(message, length, SQL_MAX_MESSAGE_LENGTH);
     }
     return "The ODBC driver reported a failure without a message";
 }
@@ -287,6 +327,22 @@ std::string SingleTableRead(std::string_view sql) {
     return froms == 1 && !more ? table : std::string();
 }
 
+// Whether a statement's select list is "*" alone: "SELECT *" before anything else.
+bool SelectsEveryColumn(std::string_view sql) {
+    const auto skipBlanks = [&](std::size_t i) {
+        while (i < sql.size() && static_cast<unsigned char>(sql[i]) <= ' ') {
+            ++i;
+        }
+        return i;
+    };
+    const std::size_t select = skipBlanks(0);
+    if (sql.size() < select + 6 || !EqualsNoCase(sql.substr(select, 6), "SELECT")) {
+        return false;
+    }
+    const std::size_t star = skipBlanks(select + 6);
+    return star < sql.size() && sql[star] == '*';
+}
+
 // Whether a text holds a statement at all: anything but blanks and comments.
 bool HoldsStatement(std::string_view sql) {
     std::size_t i = 0;
@@ -319,16 +375,10 @@ class OdbcEngine : public Engine {
   public:
     OdbcEngine(const std::string& path, int busyTimeoutMs)
         : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(MakeConnection()) {
-        std::string text = OdbcConnectionString(path, busyTimeoutMs);
-        if (TextAsUtf8()) {
-            connection_.Check(SQLDriverConnect(connection_.get(), nullptr,
-                                               reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
-        } else {
-            WideString wide = Wide(text);
-            connection_.Check(SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS,
-                                                nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
-        }
+        OdbcString text = ToOdbc(OdbcConnectionString(path, busyTimeoutMs));
+        connection_.Check(TEXT_FUNCTION(SQLDriverConnect)(connection_.get(), nullptr, text.data(),
+                                                          SQL_NTS, nullptr, 0, nullptr,
+                                                          SQL_DRIVER_NOPROMPT));
         connected_ = true;
         quote_ = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
         if (platform::TrimBlanks(quote_).empty()) {
@@ -362,6 +412,9 @@ class OdbcEngine : public Engine {
         std::vector<SQLSMALLINT> sqlTypes;
         const std::string table = count > 0 ? SingleTableRead(text) : std::string();
         bool single = !table.empty();
+        // A driver may leave a column's base name empty (an ODBC 2 driver has no such field);
+        // the columns of "SELECT *" from one table are labelled with their own names.
+        const bool everyColumn = single && SelectsEveryColumn(text);
         for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
             SQLSMALLINT type = 0;
             SQLULEN size = 0;
@@ -369,6 +422,9 @@ class OdbcEngine : public Engine {
             column.name = ColumnName(statement, c, type, size);
             column.type = TypeOfSql(type, size);
             column.origin = Attribute(statement, c, SQL_DESC_BASE_COLUMN_NAME);
+            if (column.origin.empty() && everyColumn) {
+                column.origin = column.name;
+            }
             // A driver that names no base table for a column is taken at the statement's word.
             const std::string base = Attribute(statement, c, SQL_DESC_BASE_TABLE_NAME);
             single =
@@ -415,27 +471,15 @@ class OdbcEngine : public Engine {
         return LikePrefixLiteral(text, jet_ ? LikeEscape::Brackets : LikeEscape::Backslash);
     }
 
-    std::string TableName(std::string_view stored) const override {
-        bool bare = !stored.empty() && !IsKeyword(stored);
-        for (std::size_t i = 0; bare && i < stored.size(); ++i) {
-            const auto c = static_cast<unsigned char>(stored[i]);
-            const bool letter =
-                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-            bare = letter || (i > 0 && c >= '0' && c <= '9');
-        }
-        return bare ? std::string(stored) : Quoted(stored);
-    }
+    // Always quoted: a log table may bear any name, a reserved word of Jet's among them (MEMO,
+    // NOTE, TOP, ...), and a quoted name means the same table as the bare one.
+    std::string TableName(std::string_view stored) const override { return Quoted(stored); }
 
   private:
-    static void Prepare(const Handle& statement, std::string text) {
-        if (TextAsUtf8()) {
-            statement.Check(SQLPrepare(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                       static_cast<SQLINTEGER>(text.size())));
-        } else {
-            WideString wide = Wide(text);
-            statement.Check(
-                SQLPrepareW(statement.get(), wide.data(), static_cast<SQLINTEGER>(wide.size())));
-        }
+    static void Prepare(const Handle& statement, const std::string& text) {
+        OdbcString odbc = ToOdbc(text);
+        statement.Check(TEXT_FUNCTION(SQLPrepare)(statement.get(), odbc.data(),
+                                                  static_cast<SQLINTEGER>(odbc.size())));
     }
 
     Handle MakeConnection() {
@@ -445,72 +489,39 @@ class OdbcEngine : public Engine {
     }
 
     std::string InfoText(SQLUSMALLINT info) const {
+        TextBuffer buffer;
         SQLSMALLINT bytes = 0;
-        if (TextAsUtf8()) {
-            SQLCHAR buffer[1024] = {};
-            return SQL_SUCCEEDED(
-                       SQLGetInfo(connection_.get(), info, buffer, sizeof buffer - 1, &bytes))
-                       ? FromUtf8(buffer, bytes, sizeof buffer - 1)
-                       : std::string();
-        }
-        SQLWCHAR buffer[256] = {};
-        if (!SQL_SUCCEEDED(SQLGetInfoW(connection_.get(), info, buffer, sizeof buffer, &bytes))) {
-            return {};
-        }
-        return Narrow(
-            buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
+        return SQL_SUCCEEDED(TEXT_FUNCTION(SQLGetInfo)(connection_.get(), info, buffer.data,
+                                                       TextBuffer::kBytes, &bytes))
+                   ? FromOdbc(buffer.data, bytes / SQLSMALLINT{sizeof(OdbcChar)},
+                              TextBuffer::kUnits)
+                   : std::string();
     }
 
     static std::string Attribute(const Handle& statement, SQLUSMALLINT column, SQLUSMALLINT field) {
+        TextBuffer buffer;
         SQLSMALLINT bytes = 0;
-        if (TextAsUtf8()) {
-            SQLCHAR buffer[1024] = {};
-            return SQL_SUCCEEDED(SQLColAttribute(statement.get(), column, field, buffer,
-                                                 sizeof buffer - 1, &bytes, nullptr))
-                       ? FromUtf8(buffer, bytes, sizeof buffer - 1)
-                       : std::string();
-        }
-        SQLWCHAR buffer[256] = {};
-        if (!SQL_SUCCEEDED(SQLColAttributeW(statement.get(), column, field, buffer, sizeof buffer,
-                                            &bytes, nullptr))) {
-            return {};
-        }
-        return Narrow(
-            buffer, std::min<std::size_t>(static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR), 255));
+        return SQL_SUCCEEDED(TEXT_FUNCTION(SQLColAttribute)(statement.get(), column, field,
+                                                            buffer.data, TextBuffer::kBytes, &bytes,
+                                                            nullptr))
+                   ? FromOdbc(buffer.data, bytes / SQLSMALLINT{sizeof(OdbcChar)},
+                              TextBuffer::kUnits)
+                   : std::string();
     }
 
-    // A result column's name, SQL type and size.
+    // A result column's name (its label), SQL type and size.
     static std::string ColumnName(const Handle& statement, SQLUSMALLINT column, SQLSMALLINT& type,
                                   SQLULEN& size) {
+        TextBuffer name;
         SQLSMALLINT length = 0, digits = 0, nullable = 0;
-        if (TextAsUtf8()) {
-            SQLCHAR name[1024] = {};
-            statement.Check(SQLDescribeCol(statement.get(), column, name, sizeof name - 1, &length,
-                                           &type, &size, &digits, &nullable));
-            return FromUtf8(name, length, sizeof name - 1);
-        }
-        SQLWCHAR name[256] = {};
-        statement.Check(SQLDescribeColW(statement.get(), column, name, 255, &length, &type, &size,
-                                        &digits, &nullable));
-        return Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(length, 0, 255)));
+        statement.Check(TEXT_FUNCTION(SQLDescribeCol)(statement.get(), column, name.data,
+                                                      TextBuffer::kUnits, &length, &type, &size,
+                                                      &digits, &nullable));
+        return FromOdbc(name.data, length, TextBuffer::kUnits);
     }
 
     std::string Quoted(std::string_view name) const {
         return platform::QuoteDoubled(name, quote_[0]);
-    }
-
-    static bool IsKeyword(std::string_view word) {
-        // The words of SQL that a table of the logger's might be named, and that no statement
-        // may carry bare.
-        static constexpr const char* kWords[] = {
-            "ALL",    "AND",   "AS",    "BY",   "CREATE", "DATE",   "DELETE", "DESC",
-            "DROP",   "FROM",  "GROUP", "IN",   "INDEX",  "INSERT", "INTO",   "IS",
-            "JOIN",   "KEY",   "LIKE",  "NOT",  "NULL",   "ON",     "OR",     "ORDER",
-            "SELECT", "SET",   "TABLE", "TIME", "UNION",  "UPDATE", "USER",   "VALUE",
-            "VALUES", "WHERE", "LEVEL", "NAME", "NUMBER", "TEXT",   "YEAR",   "MONTH",
-        };
-        return std::any_of(std::begin(kWords), std::end(kWords),
-                           [&](const char* keyword) { return EqualsNoCase(word, keyword); });
     }
 
     void Bind(const Handle& statement, const std::vector<Value>& values, std::size_t count,
@@ -568,8 +579,16 @@ class OdbcEngine : public Engine {
         SQLLEN indicator = 0;
         switch (TypeOfSql(sqlType, 0).kind) {
             case ColumnKind::Integer: {
-                SQLBIGINT number = 0;
-                statement.Check(SQLGetData(statement.get(), column, SQL_C_SBIGINT, &number,
+                // 64 bits only for a BIGINT column: Jet's widest integer is the 32-bit Long, and
+                // its driver refuses the 64-bit C types.
+                if (sqlType == SQL_BIGINT) {
+                    SQLBIGINT number = 0;
+                    statement.Check(SQLGetData(statement.get(), column, SQL_C_SBIGINT, &number,
+                                               sizeof number, &indicator));
+                    return indicator == SQL_NULL_DATA ? Value{} : Value{std::int64_t{number}};
+                }
+                SQLINTEGER number = 0;
+                statement.Check(SQLGetData(statement.get(), column, SQL_C_SLONG, &number,
                                            sizeof number, &indicator));
                 return indicator == SQL_NULL_DATA ? Value{} : Value{std::int64_t{number}};
             }

@@ -43,12 +43,12 @@ class RecordingWindow : public RunWindow {
     bool StopRequested() const override { return stop; }
 };
 
-// The run over each engine: SQLite, and ODBC with the SQLite driver standing in for Jet's.
-class CreditRunTest : public testing::TestWithParam<logdb::EngineKind> {
+// The run over each engine: SQLite, and ODBC through the SQLite driver or the Access driver's
+// stand-in.
+class CreditRunTest : public testing::TestWithParam<test::TestEngine> {
   protected:
     CreditRunTest() {
-        test::UseEngine(GetParam());
-        databases.SetEngine(GetParam());
+        databases.SetEngine(test::UseEngine(GetParam()));
         databases.OpenDatabases({scene.logger.logs_db.string(), scene.logger.awards_db.string()});
         window.awardId = scene.RdaAwardId();
     }
@@ -334,9 +334,7 @@ TEST_P(CreditRunTest, DownloadFailureEndsTheRunBeforeAnyEntry) {
     EXPECT_TRUE(scene.Credits().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, CreditRunTest,
-                         testing::Values(logdb::EngineKind::Sqlite, logdb::EngineKind::Odbc),
-                         test::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, CreditRunTest, test::BuiltEngines(), test::EngineName);
 
 TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
     const districts::DistrictEntry entry{"TB-02", "Q1ABC/P", std::chrono::year{2019} / 3 / 5};

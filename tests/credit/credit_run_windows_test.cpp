@@ -78,7 +78,7 @@ std::string InThisPlatformsDates(const std::string& linuxList) {
 TEST(CreditRunUnderWine, GivesTheLinuxBuildsCreditsAndErrorList) {
     const fs::path scene = FromEnvironment("TELVORA_CREDIT_SCENE");
     const fs::path reference = FromEnvironment("TELVORA_CREDIT_REFERENCE");
-    test::UseEngine(logdb::EngineKind::Odbc);
+    test::UseEngine(test::kAccessOdbcEngine);
     test::TrustInCurrentUserRoot(test::ReadFileBytes(scene / "ca" / "ca.pem"));
     const std::string service =
         districts::SplitTextLines(test::ReadFileBytes(scene / "service.url")).at(0);

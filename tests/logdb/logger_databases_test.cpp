@@ -31,11 +31,12 @@ const char* const kLogTable =
     "QSOTime TEXT(5), DigiBand TEXT(10), QSOMode TEXT(10))";
 
 // A logger installation: "<folder>/db/logs.mdb" and "<folder>/db/awards.mdb", reached through
-// the engine of the test (SQLite, or ODBC with the SQLite driver standing in for Jet's).
+// the engine of the test (SQLite, or ODBC through the SQLite driver or the Access driver's
+// stand-in).
 class LoggerDatabasesBase : public ::testing::Test {
   protected:
-    explicit LoggerDatabasesBase(EngineKind kind) : engine(kind) {
-        test::UseEngine(engine);
+    explicit LoggerDatabasesBase(const test::TestEngine& tested)
+        : testEngine(tested), engine(test::UseEngine(tested)) {
         db.SetEngine(engine);
     }
 
@@ -90,6 +91,12 @@ class LoggerDatabasesBase : public ::testing::Test {
         return calls;
     }
 
+    // A log table's name as the engine places it in a statement.
+    std::string Table(const std::string& name) const {
+        return test::TableInStatement(testEngine, name);
+    }
+
+    test::TestEngine testEngine;
     EngineKind engine;
     TempDir dir;
     std::filesystem::path logs;
@@ -98,7 +105,7 @@ class LoggerDatabasesBase : public ::testing::Test {
 };
 
 class LoggerDatabasesTest : public LoggerDatabasesBase,
-                            public ::testing::WithParamInterface<EngineKind> {
+                            public ::testing::WithParamInterface<test::TestEngine> {
   protected:
     LoggerDatabasesTest() : LoggerDatabasesBase(GetParam()) {}
 };
@@ -107,7 +114,7 @@ class LoggerDatabasesTest : public LoggerDatabasesBase,
 // What SQLite files alone can hold: dates as text or day counts in one column.
 class SqliteStorageTest : public LoggerDatabasesBase {
   protected:
-    SqliteStorageTest() : LoggerDatabasesBase(EngineKind::Sqlite) {}
+    SqliteStorageTest() : LoggerDatabasesBase(test::kSqliteEngine) {}
 };
 #endif
 
@@ -336,9 +343,11 @@ TEST_P(LoggerDatabasesTest, ContactSearchSendsOneUnionWithOneDateParameterPerTab
     db.SelectLogTables({"Main", "Field's"});
     EXPECT_FALSE(db.FindQso(kDay, "Q1ABC", "AB-01"));
     EXPECT_EQ(db.FindQuery.SentText(),
-              "SELECT * FROM Log1 WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND State = 'AB-01' "
-              "UNION ALL SELECT * FROM Log2 WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND "
-              "State = 'AB-01'\r\n");
+              "SELECT * FROM " + Table("Log1") +
+                  " WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND State = 'AB-01' "
+                  "UNION ALL SELECT * FROM " +
+                  Table("Log2") +
+                  " WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND State = 'AB-01'\r\n");
 
     db.SelectLogTables({"Main", "Field's", "Contest"});
     db.FindQso(kDay, "Q1ABC", "AB-01");
@@ -526,6 +535,46 @@ class CreditAppendTest : public LoggerDatabasesTest {
     }
 };
 
+// What reaches the Access driver's stand-in for one entry, as it received it: the statements
+// as written, through the wide functions on Windows (the driver manager converts for a driver
+// without them there) and the ANSI ones in UTF-8 on Linux.
+TEST_P(CreditAppendTest, TheAccessDriverReceivesEachStatementAsWritten) {
+    if (!testEngine.jet) {
+        GTEST_SKIP() << "only the Access driver's stand-in keeps a record";
+    }
+    db.OpenDatabases(Paths());
+    std::filesystem::remove(std::filesystem::path(logs) += ".statements");
+    std::filesystem::remove(std::filesystem::path(awards) += ".statements");
+    db.SelectLogTables({"Main"});
+    ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
+    ASSERT_FALSE(db.FindCredit(kDay, "Q1ABC", db.FindQuery.FieldAsText("QSOTime")));
+    db.AppendCredit("2");
+
+#ifdef _WIN32
+    const std::string prepare = "SQLPrepareW";
+#else
+    const std::string prepare = "SQLPrepare";
+#endif
+    const auto texts = [&](const std::filesystem::path& file) {
+        std::vector<std::string> out;
+        for (const auto& received : test::StatementsReceived(file)) {
+            EXPECT_EQ(received.function, prepare) << received.text;
+            out.push_back(received.text);
+        }
+        return out;
+    };
+    EXPECT_THAT(texts(logs),
+                ElementsAre("SELECT * FROM Aconfig WHERE LogName = 'Main'\r\n",
+                            "SELECT * FROM `Log1` WHERE QSODate=? AND CallSign LIKE 'Q1ABC%' AND "
+                            "State = 'AB-01'\r\n"));
+    EXPECT_THAT(texts(awards),
+                ElementsAre("SELECT * \r\nFROM Avtozachet\r\nWHERE QSODate =? and CallSign = "
+                            "'Q1ABC' and QSOTime = '10:00'\r\n",
+                            "INSERT INTO `Avtozachet` (`Awards`, `CallSign`, `QSODate`, `QSOTime`, "
+                            "`DigiBand`, `QSOMode`) VALUES (?, ?, ?, ?, ?, ?)"));
+    EXPECT_EQ(Credits().size(), 1u);
+}
+
 TEST_P(CreditAppendTest, AppendsTheFoundContactWithSixColumns) {
     db.OpenDatabases(Paths());
     db.SelectLogTables({"Main"});
@@ -673,6 +722,7 @@ TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
                         ('2024-05-06 00:00:00', 'Q1%X', 'AB-01', '12:00', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q_ABC', 'AB-01', '13:00', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q1\ABC', 'AB-01', '14:00', '14', 'CW'),
+                        ('2024-05-06 00:00:00', 'Q1[A]', 'AB-01', '14:30', '14', 'CW'),
                         ('2024-05-06 00:00:00', 'Q1:a', 'AB-01', '15:00', '14', 'CW'))");
     RawDb(awards).Exec(R"(INSERT INTO Avtozachet(Awards, CallSign, QSODate, QSOTime) VALUES
         ('1', 'O''NEIL', '2024-05-06 00:00:00', '10''00'))");
@@ -683,6 +733,7 @@ TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
         std::string district;
         std::string condition;  // what follows "SELECT * FROM Log1"
         std::vector<std::string> found;
+        std::string jetPattern = {};  // Jet's LIKE pattern where it differs: no ESCAPE clause
     };
     const Case cases[] = {
         {"O'NEIL",
@@ -700,19 +751,28 @@ TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
         {"Q1%",
          "AB-01",
          " WHERE QSODate=? AND CallSign LIKE 'Q1\\%%' ESCAPE '\\' AND State = 'AB-01'",
-         {"Q1%X"}},
+         {"Q1%X"},
+         "'Q1[%]%'"},
         {"%",
          "AB-01",
          " WHERE QSODate=? AND CallSign LIKE '\\%%' ESCAPE '\\' AND State = 'AB-01'",
-         {}},
+         {},
+         "'[%]%'"},
         {"Q_ABC",
          "AB-01",
          " WHERE QSODate=? AND CallSign LIKE 'Q\\_ABC%' ESCAPE '\\' AND State = 'AB-01'",
-         {"Q_ABC"}},
+         {"Q_ABC"},
+         "'Q[_]ABC%'"},
         {"Q1\\",
          "AB-01",
          " WHERE QSODate=? AND CallSign LIKE 'Q1\\\\%' ESCAPE '\\' AND State = 'AB-01'",
-         {"Q1\\ABC"}},
+         {"Q1\\ABC"},
+         "'Q1\\%'"},
+        {"Q1[",
+         "AB-01",
+         " WHERE QSODate=? AND CallSign LIKE 'Q1[%' AND State = 'AB-01'",
+         {"Q1[A]"},
+         "'Q1[[]%'"},
         {"Q1:a",
          "AB-01",
          " WHERE QSODate=? AND CallSign LIKE 'Q1:a%' AND State = 'AB-01'",
@@ -720,8 +780,13 @@ TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.callsign + " / " + c.district);
+        std::string condition = c.condition;
+        if (testEngine.jet && !c.jetPattern.empty()) {
+            condition = " WHERE QSODate=? AND CallSign LIKE " + c.jetPattern + " AND State = '" +
+                        c.district + "'";
+        }
         EXPECT_EQ(db.FindQso(kDay, c.callsign, c.district), !c.found.empty());
-        EXPECT_EQ(db.FindQuery.SentText(), "SELECT * FROM Log1" + c.condition + "\r\n");
+        EXPECT_EQ(db.FindQuery.SentText(), "SELECT * FROM " + Table("Log1") + condition + "\r\n");
         EXPECT_EQ(db.FindQuery.ParamCount(), 1u);
         EXPECT_EQ(FoundCallsigns(), c.found);
     }
@@ -733,24 +798,33 @@ TEST_P(LoggerDatabasesTest, NetworkValuesNeverChangeTheStatementsForm) {
     EXPECT_EQ(db.avtoQuery.ParamCount(), 1u);
 }
 
-TEST_P(LoggerDatabasesTest, TableNamesTheEngineCannotTakeBareAreQuoted) {
-    RawDb(logs).Exec(std::string("CREATE TABLE \"My Log\"") + kLogTable +
-                     "; CREATE TABLE \"Order\"" + kLogTable + "; CREATE TABLE \"Log:1\"" +
-                     kLogTable +
-                     "; DELETE FROM Aconfig; INSERT INTO Aconfig VALUES "
-                     "('A', 'My Log'), ('B', 'Order'), ('C', 'Log:1');");
-    for (const char* table : {"My Log", "Order", "Log:1"}) {
-        Contacts(std::string("\"") + table + "\"",
+// A log table may bear any name: blanks, a colon, a keyword of SQL's or a reserved word of Jet's
+// (which Jet takes nowhere bare).
+TEST_P(LoggerDatabasesTest, TableNamesOfEveryKindAreSearched) {
+    const std::vector<std::string> tables = {"My Log", "Order", "Log:1", "Memo", "Top", "Журнал"};
+    std::string sql = "DELETE FROM Aconfig;";
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        sql += "CREATE TABLE \"" + tables[i] + "\"" + kLogTable +
+               "; INSERT INTO Aconfig VALUES ('" + std::to_string(i) + "', '" + tables[i] + "');";
+    }
+    RawDb(logs).Exec(sql);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        Contacts("\"" + tables[i] + "\"",
                  R"(('2024-05-06 00:00:00', 'Q1ABC', 'AB-01', '10:00', '14', 'CW'))");
+        names.push_back(std::to_string(i));
     }
     db.OpenDatabases(Paths());
-    db.SelectLogTables({"A", "B", "C"});
+    db.SelectLogTables(names);
     ASSERT_TRUE(db.FindQso(kDay, "Q1ABC", "AB-01"));
-    EXPECT_EQ(db.FindQuery.ParamCount(), 3u);
-    EXPECT_EQ(db.FindQuery.RecordCount(), 3u);
-    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"My Log\" WHERE"));
-    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Order\" WHERE"));
-    EXPECT_THAT(db.FindQuery.SentText(), ::testing::HasSubstr("SELECT * FROM \"Log:1\" WHERE"));
+    EXPECT_EQ(db.FindQuery.ParamCount(), tables.size());
+    EXPECT_EQ(db.FindQuery.RecordCount(), tables.size());
+    for (const char* table : {"My Log", "Order", "Log:1"}) {
+        const std::string quoted = test::TableInStatement(
+            testEngine.tableQuote[0] == '\0' ? test::kSqliteOdbcEngine : testEngine, table);
+        EXPECT_THAT(db.FindQuery.SentText(),
+                    ::testing::HasSubstr("SELECT * FROM " + quoted + " WHERE"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoggerDatabasesTest, test::BuiltEngines(), test::EngineName);

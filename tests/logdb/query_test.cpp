@@ -63,11 +63,12 @@ TEST(MarkerScanning, FollowsQuotesDoubleColonsAndNameTerminators) {
     }
 }
 
-// Query objects over an engine: SQLite, or ODBC with the SQLite driver standing in for Jet's.
+// Query objects over an engine: SQLite, or ODBC through the SQLite driver or the Access driver's
+// stand-in.
 class QueryTestBase : public ::testing::Test {
   protected:
-    explicit QueryTestBase(EngineKind kind) : engine(kind) {
-        test::UseEngine(engine);
+    explicit QueryTestBase(const test::TestEngine& tested)
+        : testEngine(tested), engine(test::UseEngine(tested)) {
         connection.SetEngine(engine);
     }
 
@@ -87,6 +88,7 @@ class QueryTestBase : public ::testing::Test {
         connection.Open();
     }
 
+    test::TestEngine testEngine;
     EngineKind engine;
     test::ScopedEnv locale{"LC_ALL", "C"};  // numbers with a decimal point, unless a test says
     TempDir dir;
@@ -95,7 +97,7 @@ class QueryTestBase : public ::testing::Test {
     Query query{"avtoQuery", connection};
 };
 
-class QueryTest : public QueryTestBase, public ::testing::WithParamInterface<EngineKind> {
+class QueryTest : public QueryTestBase, public ::testing::WithParamInterface<test::TestEngine> {
   protected:
     QueryTest() : QueryTestBase(GetParam()) {}
 };
@@ -105,7 +107,7 @@ class QueryTest : public QueryTestBase, public ::testing::WithParamInterface<Eng
 // written through aliases, a schema changed by another program under the same text.
 class SqliteQueryTest : public QueryTestBase {
   protected:
-    SqliteQueryTest() : QueryTestBase(EngineKind::Sqlite) {}
+    SqliteQueryTest() : QueryTestBase(test::kSqliteEngine) {}
 };
 #endif
 
