@@ -190,6 +190,39 @@ TEST_P(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) 
     EXPECT_EQ(window.opened, std::vector<std::filesystem::path>{errorListFile});
     EXPECT_EQ(window.progress.back(), 100);
     EXPECT_EQ(window.messageCalls, int(list.lines.size()));
+
+    // As the Access driver's stand-in received them: one contact search per line, every log
+    // table quoted, one credit check per contact found and one insert per credit.
+    if (GetParam().jet) {
+        std::vector<std::string> searches;
+        for (const auto& received : test::StatementsReceived(scene.logger.logs_db)) {
+            if (!received.text.starts_with("SELECT * FROM Aconfig")) {
+                searches.push_back(received.text);
+            }
+        }
+        std::vector<std::string> expectedSearches;
+        for (const auto& line : list.lines) {
+            std::string text;
+            for (const auto& log : scene.logger.logs) {
+                text += (text.empty() ? "SELECT * FROM `" : " UNION ALL SELECT * FROM `") +
+                        log.table + "` WHERE QSODate=? AND CallSign LIKE '" + line.callsign +
+                        "%' AND State = '" + line.district + "'";
+            }
+            expectedSearches.push_back(text + "\r\n");
+        }
+        EXPECT_EQ(searches, expectedSearches);
+        std::size_t checks = 0, inserts = 0;
+        for (const auto& received : test::StatementsReceived(scene.logger.awards_db)) {
+            checks += received.text.starts_with(
+                "SELECT * \r\nFROM Avtozachet\r\nWHERE QSODate =? "
+                "and CallSign = '");
+            inserts += received.text ==
+                       "INSERT INTO `Avtozachet` (`Awards`, `CallSign`, `QSODate`, `QSOTime`, "
+                       "`DigiBand`, `QSOMode`) VALUES (?, ?, ?, ?, ?, ?)";
+        }
+        EXPECT_EQ(checks, list.lines.size() - expectedErrors.size());
+        EXPECT_EQ(inserts, expectedCredits - 1);
+    }
 }
 
 TEST_P(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {

@@ -1,5 +1,5 @@
 // The credit run of the Windows build under Wine, end to end without a window: ODBC (Wine's
-// odbc32, the host's unixODBC and the SQLite driver) on the generator's files, the list
+// odbc32, the host's unixODBC and the Access driver's stand-in) on the generator's files, the list
 // downloaded over WinHTTP from the district-list service on loopback. The CTest fixture
 // (credit_scene_fixture.sh) made the files and ran the Linux build's run on a copy of them under
 // the same locale; this run must give the same credits and the same error list, and a rerun must
@@ -111,6 +111,22 @@ TEST(CreditRunUnderWine, GivesTheLinuxBuildsCreditsAndErrorList) {
     EXPECT_EQ(test::ReadFileBytes(errorList),
               InThisPlatformsDates(test::ReadFileBytes(reference / "ErrorList.txt")));
     EXPECT_EQ(window.opened, std::vector<fs::path>{errorList});
+
+    // Every statement reached the Access driver's stand-in through the wide functions, as on
+    // Windows, in the run's own forms: one insert per credit.
+    std::size_t inserts = 0;
+    for (const char* file : {"logs.mdb", "awards.mdb"}) {
+        const auto received = test::StatementsReceived(install / "db" / file);
+        EXPECT_FALSE(received.empty()) << file;
+        for (const auto& statement : received) {
+            EXPECT_EQ(statement.function, "SQLPrepareW") << statement.text;
+            EXPECT_TRUE(statement.text.starts_with("SELECT *") ||
+                        statement.text.starts_with("INSERT INTO `Avtozachet` ("))
+                << statement.text;
+            inserts += statement.text.starts_with("INSERT INTO") ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(inserts, expected.size());
 
     // A rerun of the same list appends nothing.
     run.Execute(inputs, window);
