@@ -178,6 +178,14 @@ request=$(tr -d '\r' <"$work/notepad-request.txt")
 expected=$(winpath "$work/bin/ErrorList.txt")
 [ "${request,,}" = "${expected,,}" ] || fail "Notepad asked for '$request', not '$expected'"
 echo "credits $before -> $after, error list $(wc -l <"$errors") lines, Notepad: $request"
+# Telvora.exe reached the Access driver's stand-in through the wide functions, as on Windows:
+# every statement it received came through SQLPrepareW ("<function>\t<text>\0" records).
+for db in logs awards; do
+  record="$work/logger/db/$db.mdb.statements"
+  [ -s "$record" ] || fail "the Access test driver received no statement on $db.mdb"
+  functions=$(tr '\0' '\n' <"$record" | sed -n 's/^\(SQL[A-Za-z]*\)\t.*/\1/p' | sort -u)
+  [ "$functions" = SQLPrepareW ] || fail "$db.mdb: statements through $functions"
+done
 
 step "close: exit code 0, Telvora.ini saved"
 close_program
