@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages and locales Telvora needs, when any is missing.
-#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz package windows
+#   scripts/install-deps.sh [GROUP...]     groups: build test gui fuzz package windows release
 #                                           (default: all)
 # Each script asks for what it needs: scripts/run.sh for build and gui only, so running the
 # program pulls in neither the test tools nor clang nor Wine.
@@ -48,11 +48,17 @@ windows_packages=(
   g++-mingw-w64-i686-posix googletest wine wine32:i386 g++-multilib
   libsqliteodbc:i386 libodbcinst2:i386 libodbc2:i386
 )
+# release: what scripts/release.sh needs beside build: the cross compiler alone (the zip is
+# made without Wine), and file, which cpack's Debian generator runs to find the binaries whose
+# libraries dpkg-shlibdeps turns into the package's dependencies.
+release_packages=(
+  g++-mingw-w64-i686-posix file
+)
 
 # ---- choosing ----
 groups=("$@")
 if [ ${#groups[@]} -eq 0 ]; then
-  groups=(build test gui fuzz package windows)
+  groups=(build test gui fuzz package windows release)
 fi
 packages=()
 locales=()
@@ -64,8 +70,9 @@ for group in "${groups[@]}"; do
     fuzz) packages+=("${fuzz_packages[@]}") ;;
     package) packages+=("${package_packages[@]}") ;;
     windows) packages+=("${windows_packages[@]}") ;;
+    release) packages+=("${release_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz package windows)" >&2
+      echo "install-deps.sh: unknown group '$group' (groups: build test gui fuzz package windows release)" >&2
       exit 2
       ;;
   esac

@@ -31,6 +31,9 @@ demo_check_port "$port"
 # Everything but the final assignments goes to stderr, so --prepare's output stays clean.
 {
   "$top/scripts/install-deps.sh" build gui
+  # The first build compiles the Qt program and the tools for minutes; say so, rather than
+  # leave the terminal silent behind the compiler's lines.
+  echo "Building the demo in $build: the first build takes a few minutes, later ones only what changed."
   (cd "$top" && cmake --preset demo -B "$build" -DTELVORA_SERVICE_HOST="127.0.0.1:$port" >/dev/null)
   cmake --build "$build" -j "$(nproc)" --target telvora telvora-sample-logger \
     telvora-district-service

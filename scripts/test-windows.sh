@@ -83,12 +83,12 @@ export TELVORA_ODBC_DRIVER="Telvora Test Access"
 echo "== windows: test under Wine"
 ctest --preset windows -j "$jobs" "$@"
 
-# The zip as a user gets it: unpacked into a folder of its own, Telvora.exe starts there, shows
+# The zip as a user gets it, made by scripts/release.sh (preset windows-release: optimised,
+# stripped, no tests): unpacked into a folder of its own, Telvora.exe starts there, shows
 # its window (which closes itself once shown), exits with 0 and keeps Telvora.ini beside it.
-echo "== windows: the zip, unpacked and started"
-rm -f build-windows/Telvora-*-win32.zip
-cpack --preset windows-zip >/dev/null
-zip=$(ls build-windows/Telvora-*-win32.zip)
+echo "== windows: the release zip, unpacked and started"
+"$top/scripts/release.sh" windows >/dev/null
+zip=$(ls build-windows-release/Telvora-*-win32.zip)
 mkdir "$prefix/unpacked"
 (cd "$prefix/unpacked" && cmake -E tar xf "$top/$zip")
 folder=$(ls -d "$prefix"/unpacked/Telvora-*-win32)
