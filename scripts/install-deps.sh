@@ -43,10 +43,12 @@ package_packages=(
 # to build with it) and Wine to run its tests; the 32-bit SQLite ODBC driver that the database
 # tests reach through Wine's odbc32 and the host's unixODBC, and the multilib compiler that
 # builds the Access driver's stand-in over it for i386. The :i386 packages need the i386
-# architecture, which is added first.
+# architecture, which is added first. On a host whose kernel runs no 32-bit code the suite runs a
+# 64-bit build under 64-bit Wine: the x86_64 MinGW-w64 and wine64 serve it.
 windows_packages=(
   g++-mingw-w64-i686-posix googletest wine wine32:i386 g++-multilib
   libsqliteodbc:i386 libodbcinst2:i386 libodbc2:i386
+  g++-mingw-w64-x86-64-posix wine64
 )
 # release: what scripts/release.sh needs beside build: the cross compiler alone (the zip is
 # made without Wine), and file, which cpack's Debian generator runs to find the binaries whose

@@ -31,6 +31,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unicode.h"
+
 #ifndef TELVORA_SQLITE_ODBC_DRIVER
 #error "TELVORA_SQLITE_ODBC_DRIVER must name the SQLite ODBC driver's library"
 #endif
@@ -64,9 +66,8 @@ void* Load(const char* name) {
 using Wide = std::basic_string<SQLWCHAR>;
 
 std::string Utf8(const SQLWCHAR* text, std::ptrdiff_t length) {
-    std::string out;
     if (text == nullptr) {
-        return out;
+        return {};
     }
     if (length == SQL_NTS) {
         length = 0;
@@ -74,54 +75,21 @@ std::string Utf8(const SQLWCHAR* text, std::ptrdiff_t length) {
             ++length;
         }
     }
+    std::string bytes;
     for (std::ptrdiff_t i = 0; i < length; ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        bytes += static_cast<char>(text[i] & 0xFF);
+        bytes += static_cast<char>(text[i] >> 8);
     }
-    return out;
+    return telvora::platform::Utf16ToUtf8(bytes, telvora::platform::ByteOrder::kLittleEndian);
 }
 
 Wide Utf16(std::string_view text) {
+    const std::string bytes =
+        telvora::platform::Utf8ToUtf16(text, telvora::platform::ByteOrder::kLittleEndian);
     Wide out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::uint32_t c = b;
-        int more = 0;
-        if (b >= 0xF0) {
-            c = b & 0x07, more = 3;
-        } else if (b >= 0xE0) {
-            c = b & 0x0F, more = 2;
-        } else if (b >= 0xC0) {
-            c = b & 0x1F, more = 1;
-        }
-        ++i;
-        for (; more > 0 && i < text.size(); --more, ++i) {
-            c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-        }
-        if (c >= 0x10000) {
-            out += static_cast<SQLWCHAR>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<SQLWCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<SQLWCHAR>(c);
-        }
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        out += static_cast<SQLWCHAR>(static_cast<unsigned char>(bytes[i]) |
+                                     static_cast<unsigned char>(bytes[i + 1]) << 8);
     }
     return out;
 }
@@ -435,14 +403,18 @@ void Record(SQLHSTMT statement, const char* function, const std::string& text) {
     }
 }
 
-// A statement text on its way to SQLite, refused where Jet would refuse it.
+// A statement text on its way to SQLite (`next`: the SQLite driver's SQLPrepare or
+// SQLExecDirect), refused where Jet would refuse it.
 SQLRETURN Statement(SQLHSTMT statement, const char* function, const std::string& text,
-                    std::string& sqlite) {
+                    SQLRETURN (*next)(SQLHSTMT, SQLCHAR*, SQLINTEGER)) {
     Forget(statement);
     Record(statement, function, text);
     std::string refusal;
-    sqlite = AsSqlite(text, refusal);
-    return refusal.empty() ? SQL_SUCCESS : Refuse(statement, "42000", refusal);
+    std::string sqlite = AsSqlite(text, refusal);
+    if (!refusal.empty()) {
+        return Refuse(statement, "42000", refusal);
+    }
+    return next(statement, reinterpret_cast<SQLCHAR*>(sqlite.data()), SQL_NTS);
 }
 
 SQLRETURN Connected(SQLHDBC connection, SQLRETURN rc, const std::string& text) {
@@ -580,39 +552,19 @@ EXPORT SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT info, SQLPOINTER value, SQLS
 }
 
 EXPORT SQLPrepare(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
-    std::string sqlite;
-    if (const SQLRETURN rc = Statement(statement, "SQLPrepare", Narrow(text, length), sqlite);
-        rc != SQL_SUCCESS) {
-        return rc;
-    }
-    return REAL(SQLPrepare)(statement, reinterpret_cast<SQLCHAR*>(sqlite.data()), SQL_NTS);
+    return Statement(statement, "SQLPrepare", Narrow(text, length), REAL(SQLPrepare));
 }
 
 EXPORT SQLPrepareW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
-    std::string sqlite;
-    if (const SQLRETURN rc = Statement(statement, "SQLPrepareW", Utf8(text, length), sqlite);
-        rc != SQL_SUCCESS) {
-        return rc;
-    }
-    return REAL(SQLPrepare)(statement, reinterpret_cast<SQLCHAR*>(sqlite.data()), SQL_NTS);
+    return Statement(statement, "SQLPrepareW", Utf8(text, length), REAL(SQLPrepare));
 }
 
 EXPORT SQLExecDirect(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
-    std::string sqlite;
-    if (const SQLRETURN rc = Statement(statement, "SQLExecDirect", Narrow(text, length), sqlite);
-        rc != SQL_SUCCESS) {
-        return rc;
-    }
-    return REAL(SQLExecDirect)(statement, reinterpret_cast<SQLCHAR*>(sqlite.data()), SQL_NTS);
+    return Statement(statement, "SQLExecDirect", Narrow(text, length), REAL(SQLExecDirect));
 }
 
 EXPORT SQLExecDirectW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
-    std::string sqlite;
-    if (const SQLRETURN rc = Statement(statement, "SQLExecDirectW", Utf8(text, length), sqlite);
-        rc != SQL_SUCCESS) {
-        return rc;
-    }
-    return REAL(SQLExecDirect)(statement, reinterpret_cast<SQLCHAR*>(sqlite.data()), SQL_NTS);
+    return Statement(statement, "SQLExecDirectW", Utf8(text, length), REAL(SQLExecDirect));
 }
 
 EXPORT SQLExecute(SQLHSTMT statement) {
