@@ -1,5 +1,8 @@
 // RawDb under Wine: Wine's odbc32, the host's unixODBC and the SQLite ODBC driver that
-// scripts/test-windows.sh registers as "Telvora Test SQLite". The driver takes the
+// scripts/test-windows.sh registers as "Telvora Test SQLite". Text goes through the ANSI
+// functions as UTF-8, which Wine's odbc32 hands to the host's unixODBC and driver unchanged (that
+// driver has no wide functions, and unixODBC would keep each character's low byte of a path in
+// a connection string: the tests' folders are named in Cyrillic). The driver takes the
 // file's host path as "Database=" and creates a missing file, as the SQLite library does on Linux.
 #include <windows.h>
 // (after windows.h)
@@ -52,15 +55,15 @@ std::vector<std::string> Statements(const std::string& sql) {
 }
 
 std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLWCHAR state[6] = {};
-    SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+    SQLCHAR state[6] = {};
+    SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, message,
+    if (!SQL_SUCCEEDED(SQLGetDiagRecA(type, handle, 1, state, &native, message,
                                       SQL_MAX_MESSAGE_LENGTH, &length))) {
         return "ODBC failure without a diagnostic";
     }
-    return platform::Narrow(message);
+    return reinterpret_cast<const char*>(message);
 }
 
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const std::string& what) {
@@ -92,8 +95,9 @@ struct RawDb::Connection {
     SQLHSTMT Run(const std::string& sql) {
         SQLHSTMT statement = SQL_NULL_HSTMT;
         Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement), SQL_HANDLE_DBC, dbc, sql);
-        std::wstring wide = platform::Wide(sql);
-        const SQLRETURN rc = SQLExecDirectW(statement, wide.data(), SQL_NTS);
+        std::string text = sql;
+        const SQLRETURN rc =
+            SQLExecDirectA(statement, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
             const std::string message = Diagnostic(SQL_HANDLE_STMT, statement);
             SQLFreeHandle(SQL_HANDLE_STMT, statement);
@@ -116,10 +120,9 @@ RawDb::RawDb(const std::filesystem::path& file) : connection_(new Connection) {
     Check(SQLAllocHandle(SQL_HANDLE_DBC, c.environment, &c.dbc), SQL_HANDLE_ENV, c.environment,
           "connection");
     const std::string host = platform::HostFileName(platform::PathToUtf8(file));
-    std::wstring text =
-        platform::Wide("Driver={" + driver + "};Database=" + host + ";Timeout=5000");
-    Check(SQLDriverConnectW(c.dbc, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr,
-                            SQL_DRIVER_NOPROMPT),
+    std::string text = "Driver={" + driver + "};Database=" + host + ";Timeout=5000";
+    Check(SQLDriverConnectA(c.dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, c.dbc, host);
     c.connected = true;
 }

@@ -83,11 +83,14 @@ inline void RegisterTestOdbcDrivers() {
     (void)registered;
 }
 
-// The engines of this build, for the tests' instantiations: SQLite on Linux, and ODBC through
-// both drivers on both platforms.
+// The engines of this build, for the tests' instantiations: SQLite and ODBC through both drivers
+// on Linux; under Wine ODBC through the Access driver's stand-in alone. The Windows build talks to
+// every driver through the wide functions, and for a driver without them (Debian's SQLite one)
+// the host's unixODBC keeps each character's low byte of a connection string: a folder named in
+// Cyrillic would be lost. On Windows the driver manager converts by the ANSI code page instead.
 inline auto BuiltEngines() {
 #ifdef _WIN32
-    return ::testing::Values(kSqliteOdbcEngine, kAccessOdbcEngine);
+    return ::testing::Values(kAccessOdbcEngine);
 #else
     return ::testing::Values(kSqliteEngine, kSqliteOdbcEngine, kAccessOdbcEngine);
 #endif
