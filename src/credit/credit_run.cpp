@@ -30,7 +30,10 @@ void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
     std::vector<std::string> errorList;
     for (int index = 0; index < count; ++index) {
         const districts::DistrictEntry entry = districts::ParseDistrictLine(lines[index]);
-        if (databases_.FindQso(entry.Date, entry.Callsign, entry.District)) {
+        // An empty callsign would be the pattern "%", matching every contact of the day and
+        // district: such an entry matches nothing.
+        if (!entry.Callsign.empty() &&
+            databases_.FindQso(entry.Date, entry.Callsign, entry.District)) {
             const std::string time = databases_.FoundQsoTime();
             // The credit is looked for under the callsign it is written with (the logged one,
             // which may carry a suffix the entry lacks), so a rerun never credits twice.

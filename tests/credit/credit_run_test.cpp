@@ -225,6 +225,23 @@ TEST_P(CreditRunTest, FullRunCreditsMatchesSkipsCreditedAndListsTheRestInOrder) 
     }
 }
 
+// A line without a callsign names no contact: it credits none, though every contact of its day
+// and district would match an empty prefix, and goes to the error list.
+TEST_P(CreditRunTest, AnEntryWithoutACallsignMatchesNothing) {
+    const auto& contact = scene.logger.logs[0].contacts[0];
+    char date[16];
+    std::snprintf(date, sizeof date, "%02u.%02u.%04d", unsigned(contact.date.day()),
+                  unsigned(contact.date.month()), int(contact.date.year()));
+    scene.Serve("Q9TEST", {contact.state + ",," + date});
+    Run(AllLogs("Q9TEST"));
+    EXPECT_TRUE(scene.Credits().empty());
+    char shortDate[16];
+    std::snprintf(shortDate, sizeof shortDate, "%02u/%02u/%02d", unsigned(contact.date.month()),
+                  unsigned(contact.date.day()), int(contact.date.year()) % 100);
+    EXPECT_EQ(test::ReadFileBytes(errorListFile),
+              std::string(shortDate) + "  " + contact.state + "\r\n");
+}
+
 TEST_P(CreditRunTest, RerunAppendsNothingAgainAlsoForSuffixedContacts) {
     const tools::DistrictList list = scene.ServeGenerated("Q9TEST", 30, 1.0, 0.5);
     bool hasSuffixed = false;
