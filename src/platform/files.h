@@ -34,5 +34,8 @@ bool IsWritable(const std::filesystem::path& path);
 // new file gets `mode` as the umask allows. false, with no sibling left behind, when any step
 // fails.
 bool ReplaceViaSibling(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
+// The same, with the reason of a failure in `error`.
+bool ReplaceViaSibling(const std::filesystem::path& target, std::string_view bytes, mode_t mode,
+                       std::error_code& error);
 
 }  // namespace telvora::platform

@@ -108,6 +108,12 @@ bool IsWritable(const fs::path& path) {
 }
 
 bool ReplaceViaSibling(const fs::path& target, std::string_view bytes, mode_t mode) {
+    std::error_code ignored;
+    return ReplaceViaSibling(target, bytes, mode, ignored);
+}
+
+bool ReplaceViaSibling(const fs::path& target, std::string_view bytes, mode_t mode,
+                       std::error_code& error) {
     // Unique among the threads and processes that may write the same file at once.
     static std::atomic<unsigned> counter{0};
     const fs::path temp =
@@ -115,12 +121,20 @@ bool ReplaceViaSibling(const fs::path& target, std::string_view bytes, mode_t mo
                                 std::to_string(::getpid()) + "-" + std::to_string(counter++));
     FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.get() < 0) {
+        error = LastError();
         return false;
     }
     bool ok = WriteAll(fd.get(), bytes);
-    ok = fd.Close() && ok;
-    if (ok) {
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        error = LastError();
+    }
+    if (!fd.Close() && ok) {
+        error = LastError();
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        error = LastError();
+        ok = false;
     }
     if (!ok) {
         ::unlink(temp.c_str());

@@ -1,25 +1,27 @@
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/output_file.h"
 
 namespace telvora::platform {
 
 std::optional<std::string> WriteWholeFile(const std::filesystem::path& file,
                                           std::string_view bytes) {
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (out == nullptr) {
-        return std::strerror(errno);
+    // A file the user marked read-only stays as it is, as on Windows. A link at the name is
+    // replaced, never written through.
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(file, ec);
+    if (std::filesystem::is_regular_file(status) && !IsWritable(file)) {
+        return std::strerror(EACCES);
     }
-    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
-    const int writeError = errno;
-    if (written != bytes.size()) {
-        std::fclose(out);
-        return std::strerror(writeError);
-    }
-    if (std::fclose(out) != 0) {
-        return std::strerror(errno);
+    // A sibling replaces the old file in one step: a failed write (a full disk) leaves the old
+    // list whole, never a cut one.
+    std::error_code error;
+    if (!ReplaceViaSibling(file, bytes, 0666, error)) {
+        return std::strerror(error.value());
     }
     return std::nullopt;
 }

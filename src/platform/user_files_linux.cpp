@@ -12,8 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the user's own: owned and writable by them, and none of the system's, where
-// packages install programs (root owns and can write those too).
+// A folder of the user's own: owned and writable by them, writable by nobody else (another user
+// could plant a link or a file of theirs there), and none of the system's, where packages
+// install programs (root owns and can write those too).
 bool IsUsersOwnFolder(const fs::path& folder) {
     std::error_code ec;
     const fs::path real = fs::canonical(folder, ec);
@@ -28,7 +29,8 @@ bool IsUsersOwnFolder(const fs::path& folder) {
         }
     }
     struct stat info {};
-    return ::stat(real.c_str(), &info) == 0 && info.st_uid == ::geteuid() && IsWritable(real);
+    return ::stat(real.c_str(), &info) == 0 && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 && IsWritable(real);
 }
 
 // $<variable>, or the fallback below the home folder when it is unset or not absolute (as the

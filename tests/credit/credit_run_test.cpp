@@ -1,6 +1,12 @@
 // The credit run against real SQLite files (generator) and the HTTPS service on loopback,
 // driven through a recording stand-in for the window.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <clocale>
 #include <functional>
@@ -400,6 +406,65 @@ TEST(ErrorListFile, LinesInTheUsersShortDateFormatWithCrLf) {
     // Overwritten whole.
     WriteErrorList(dir / "ErrorList.txt", {"d"});
     EXPECT_EQ(test::ReadFileBytes(dir / "ErrorList.txt"), "d\r\n");
+}
+
+// The message of a failed WriteErrorList, empty when it wrote the file.
+std::string WriteFailure(const std::filesystem::path& file, const std::vector<std::string>& lines) {
+    try {
+        WriteErrorList(file, lines);
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return {};
+}
+
+// A rewrite that fails leaves the previous list whole, writes through no link, and leaves no
+// file of its own behind.
+TEST(ErrorListFile, AFailedRewriteKeepsTheOldListWhole) {
+    test::TempDir dir;
+    const std::filesystem::path file = dir / "ErrorList.txt";
+    WriteErrorList(file, {"old"});
+
+    // A disk that fills up, as a file-size limit of 64 KiB stands in for it (in a child process,
+    // whose limit then ends with it).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string message =
+            WriteFailure(file, std::vector<std::string>(20000, "01/02/24 Q1ABC TB-02"));
+        ::_exit(message.find("File too large") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no \"File too large\"";
+    EXPECT_EQ(test::ReadFileBytes(file), "old\r\n");
+
+    // Marked read-only by the user: refused, as on Windows, and left as it is.
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_EQ(WriteFailure(file, {"new"}),
+              "Cannot create file \"" + file.string() + "\". Permission denied");
+    EXPECT_EQ(test::ReadFileBytes(file), "old\r\n");
+    std::filesystem::remove(file);
+
+    // A link planted at the name is replaced by the list; what it pointed to is untouched.
+    const std::filesystem::path victim = dir / "victim.txt";
+    test::WriteFileBytes(victim, "keep");
+    std::filesystem::create_symlink(victim, file);
+    EXPECT_EQ(WriteFailure(file, {"new"}), "");
+    EXPECT_EQ(test::ReadFileBytes(victim), "keep");
+    EXPECT_FALSE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(test::ReadFileBytes(file), "new\r\n");
+
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"ErrorList.txt", "victim.txt"}));
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ TEST(UserFilesTest, BesideTheExecutableOnlyInAFolderOfTheUsersOwn) {
     const test::ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").string());
     const test::ScopedEnv state("XDG_STATE_HOME", (dir / "state").string());
     fs::create_directories(dir / "own");
+    ASSERT_EQ(::chmod((dir / "own").c_str(), 0755), 0);
+    fs::create_directories(dir / "shared");
+    ASSERT_EQ(::chmod((dir / "shared").c_str(), 0777), 0);
+    fs::create_directories(dir / "group");
+    ASSERT_EQ(::chmod((dir / "group").c_str(), 0775), 0);
     fs::create_directories(dir / "readonly");
     ASSERT_EQ(::chmod((dir / "readonly").c_str(), 0555), 0);
     fs::create_directories(dir / "others");
@@ -34,6 +39,9 @@ TEST(UserFilesTest, BesideTheExecutableOnlyInAFolderOfTheUsersOwn) {
          true},
         {"a folder without write permission, root or not", dir / "readonly" / "telvora", false},
         {"a folder of another user", dir / "others" / "telvora", false},
+        {"a folder every user may write: another could plant a link there",
+         dir / "shared" / "telvora", false},
+        {"a folder the user's group may write", dir / "group" / "telvora", false},
         {"a system folder (a package's)", "/usr/bin/telvora", false},
         {"a folder that is not there: named as it is", dir / "gone" / "telvora", true},
     };
