@@ -97,6 +97,9 @@ wineserver --persistent
 # already. "wineboot --init" would start a second service manager beside it; with two answering,
 # RpcSs never starts, and every window test's explorer.exe then waits 10 s for it, twice.
 wineboot >/dev/null 2>&1
+# A program that crashes ends at once, as it would for CTest anywhere, instead of waiting in
+# Wine's crash dialog until the test's time-out.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 
 # The database tests reach SQLite files through Wine's odbc32, the host's unixODBC and two 32-bit
 # drivers, registered for this run only (unixODBC reads $ODBCSYSINI/odbcinst.ini; the host's

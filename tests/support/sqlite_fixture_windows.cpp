@@ -6,6 +6,9 @@
 // file's host path as "Database=" and creates a missing file, as the SQLite library does on Linux.
 #include <windows.h>
 // (after windows.h)
+// The ANSI functions by their plain names, which is how odbc32 exports them (Wine's has no
+// SQLDriverConnectA).
+#define SQL_NOUNICODEMAP
 #include <sql.h>
 #include <sqlext.h>
 
@@ -59,8 +62,8 @@ std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
     SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRecA(type, handle, 1, state, &native, message,
-                                      SQL_MAX_MESSAGE_LENGTH, &length))) {
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, message,
+                                     SQL_MAX_MESSAGE_LENGTH, &length))) {
         return "ODBC failure without a diagnostic";
     }
     return reinterpret_cast<const char*>(message);
@@ -97,7 +100,7 @@ struct RawDb::Connection {
         Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement), SQL_HANDLE_DBC, dbc, sql);
         std::string text = sql;
         const SQLRETURN rc =
-            SQLExecDirectA(statement, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+            SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
             const std::string message = Diagnostic(SQL_HANDLE_STMT, statement);
             SQLFreeHandle(SQL_HANDLE_STMT, statement);
@@ -121,8 +124,8 @@ RawDb::RawDb(const std::filesystem::path& file) : connection_(new Connection) {
           "connection");
     const std::string host = platform::HostFileName(platform::PathToUtf8(file));
     std::string text = "Driver={" + driver + "};Database=" + host + ";Timeout=5000";
-    Check(SQLDriverConnectA(c.dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+    Check(SQLDriverConnect(c.dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                           nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, c.dbc, host);
     c.connected = true;
 }
