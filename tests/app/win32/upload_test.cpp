@@ -266,6 +266,7 @@ TEST_F(Win32UploadTest, EndOfTheSessionDuringARunStopsItAfterTheCurrentEntryAndC
     };
     Upload();
     logoff.join();
+    onGet = nullptr;
     Pump(window.get());
     EXPECT_EQ(allowed, TRUE) << "the logoff is not held up";
     EXPECT_TRUE(frm.Closed()) << "closed once the run had stopped";
