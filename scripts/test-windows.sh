@@ -113,6 +113,18 @@ mkdir -p "$prefix/odbc"
 export ODBCSYSINI="$prefix/odbc"
 export TELVORA_ODBC_DRIVER="Telvora Test Access"
 
+# A user of the prefix's desktop for the whole run: its explorer.exe is started once, here,
+# with its output in a log. Otherwise each window test's first window starts one, which
+# inherits the test's output and keeps it open for the second wineserver waits before it closes
+# a desktop without users, and CTest waits for that output to end.
+wine build-windows/tests/wine_desktop.exe >"$prefix/desktop.log" 2>&1 &
+for _ in $(seq 1 300); do
+  grep -q ready "$prefix/desktop.log" 2>/dev/null && break
+  sleep 0.1
+done
+grep -q ready "$prefix/desktop.log" ||
+  { echo "test-windows.sh: the desktop did not start: $(cat "$prefix/desktop.log")" >&2; exit 1; }
+
 echo "== windows: test under Wine"
 ctest --preset "$preset" -j "$jobs" "$@"
 

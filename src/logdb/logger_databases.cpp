@@ -42,6 +42,11 @@ void LoggerDatabases::OpenDatabases(const DatabasePaths& paths) {
     }
 }
 
+void LoggerDatabases::CloseDatabases() {
+    ADOConnection2.Close();
+    ADOConnection1.Close();
+}
+
 void LoggerDatabases::ReadAwards() {
     ADOQuery1.Open();
 }

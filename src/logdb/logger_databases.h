@@ -34,6 +34,9 @@ class LoggerDatabases {
 
     // Opens the logs database, then the awards database; a failure leaves the second unopened.
     void OpenDatabases(const DatabasePaths& paths);
+    // Closes the awards database, then the logs database: the engine writes out what it holds.
+    // The queries keep the rows they have read. Closing closed databases does nothing.
+    void CloseDatabases();
     // Executes ADOQuery1; its result stays open as the awards list.
     void ReadAwards();
     // Every Aconfig row's LogName, in the engine's order (Null gives "").

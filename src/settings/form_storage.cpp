@@ -20,7 +20,9 @@ using platform::WindowPlacement;
 class IniProfile {
   public:
     IniProfile(std::string fileName, std::string section)
-        : fileName_(std::move(fileName)), profile_(fileName_), section_(std::move(section)) {}
+        : fileName_(std::move(fileName)),
+          profile_(platform::PathFromUtf8(fileName_)),
+          section_(std::move(section)) {}
 
     std::string ReadString(const std::string& key, const std::string& fallback) const {
         return profile_.ReadString(section_, key, fallback);

@@ -15,6 +15,7 @@
 #ifndef _WIN32
 #include "sqlite_fixture.h"
 #endif
+#include "platform/paths.h"
 #include "temp_dir.h"
 
 namespace telvora::app {
@@ -617,7 +618,7 @@ TEST(LookupComboOverTheAwardsListTest, TheChosenAwardsIdIsCurrentAtTheNotificati
                        "INSERT INTO Statistic VALUES (10, 'RDA'), (15, 'WAZ'), (20, 'RDA-2020'),"
                        " (30, 'RDA-2020'), (40, 'RDA CW');");
     logdb::LoggerDatabases databases;
-    databases.OpenDatabases({logs.string(), awards.string()});
+    databases.OpenDatabases({platform::PathToUtf8(logs), platform::PathToUtf8(awards)});
     databases.ReadAwards();
     QueryLookupList rows(databases.ADOQuery1, "Description");
     rows.Refresh();

@@ -17,6 +17,7 @@
 #include "districts/net_http_client.h"
 #include "logdb/logger_databases.h"
 #include "platform/paths.h"
+#include "platform/wide.h"
 #include "root_store.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -28,13 +29,14 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path FromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
+    // Read as UTF-16: getenv would hand over the value in the ANSI code page.
+    const wchar_t* value = _wgetenv(platform::Wide(name).c_str());
+    if (value == nullptr || *value == L'\0') {
         throw std::runtime_error(std::string(name) +
                                  " is not set: the credit scene fixture runs "
                                  "before this test (ctest)");
     }
-    return platform::PathFromUtf8(value);
+    return fs::path(value);
 }
 
 class QuietWindow : public RunWindow {

@@ -31,6 +31,7 @@
 #include "districts/http_transport.h"
 #include "districts/net_http_client.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
 
@@ -116,7 +117,7 @@ struct HostUnderTest {
 // (scripts/district-service-fixture.sh), through the control port it announces in the file
 // TELVORA_DISTRICT_SERVICE_CONTROL.
 std::unique_ptr<ServiceHost> ServiceProcess() {
-    std::ifstream in(TELVORA_DISTRICT_SERVICE_CONTROL);
+    std::ifstream in(platform::PathFromUtf8(TELVORA_DISTRICT_SERVICE_CONTROL));
     int port = 0;
     if (!(in >> port)) {
         throw std::runtime_error(

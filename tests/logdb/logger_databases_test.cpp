@@ -74,7 +74,7 @@ class LoggerDatabasesBase : public ::testing::Test {
 
     // The folder followed directly by "db\...", as the registry look-up makes the paths.
     DatabasePaths Paths() const {
-        const std::string folder = dir.path().string() + "/";
+        const std::string folder = platform::PathToUtf8(dir.path()) + "/";
         return {folder + "db\\logs.mdb", folder + "db\\awards.mdb"};
     }
 
@@ -138,10 +138,10 @@ TEST_P(LoggerDatabasesTest, OpensBothDatabasesWithTheFixedConnectionStrings) {
     EXPECT_TRUE(db.ADOConnection2.Connected());
     EXPECT_FALSE(db.ADOConnection1.LoginPrompt());
     EXPECT_EQ(db.ADOConnection1.ConnectionString(),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() +
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + platform::PathToUtf8(dir.path()) +
                   "/db\\logs.mdb;Persist Security Info=False");
     EXPECT_EQ(db.ADOConnection2.ConnectionString(),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path().string() +
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + platform::PathToUtf8(dir.path()) +
                   "/db\\awards.mdb;Persist Security Info=False");
 }
 
@@ -160,7 +160,7 @@ TEST_P(LoggerDatabasesTest, RelativePathsAreTheCurrentFoldersFiles) {
 TEST_P(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
     std::filesystem::rename(logs, dir / "db" / "logs.bak");
     EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
-              "Could not find file '" + logs.string() + "'");
+              "Could not find file '" + platform::PathToUtf8(logs) + "'");
     EXPECT_FALSE(db.ADOConnection1.Connected());
     EXPECT_FALSE(db.ADOConnection2.Connected());
     EXPECT_EQ(db.ADOConnection2.ConnectionString(), "");
@@ -168,7 +168,7 @@ TEST_P(LoggerDatabasesTest, AFailedOpenLeavesTheLaterDatabaseAlone) {
     std::filesystem::rename(dir / "db" / "logs.bak", logs);
     std::filesystem::remove(awards);
     EXPECT_EQ(MessageOf([&] { db.OpenDatabases(Paths()); }),
-              "Could not find file '" + awards.string() + "'");
+              "Could not find file '" + platform::PathToUtf8(awards) + "'");
     EXPECT_TRUE(db.ADOConnection1.Connected());
     EXPECT_FALSE(db.ADOConnection2.Connected());
     EXPECT_FALSE(std::filesystem::exists(awards));
@@ -182,7 +182,7 @@ TEST_F(SqliteStorageTest, InstallFolderHoldingASemicolonStillOpens) {
     std::filesystem::create_directories(odd / "db");
     std::filesystem::copy_file(logs, odd / "db" / "logs.mdb");
     std::filesystem::copy_file(awards, odd / "db" / "awards.mdb");
-    const std::string folder = odd.string() + "/";
+    const std::string folder = platform::PathToUtf8(odd) + "/";
     db.OpenDatabases({folder + "db\\logs.mdb", folder + "db\\awards.mdb"});
     EXPECT_EQ(db.ADOConnection1.ConnectionString(),
               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + folder +
@@ -245,7 +245,8 @@ TEST_P(LoggerDatabasesTest, AwardsStatementFailuresAreTheEnginesMessages) {
         RawDb(other / "awards.mdb").Exec(c.schema);
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({logs.string(), (other / "awards.mdb").string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(logs), platform::PathToUtf8(other / "awards.mdb")});
         ExpectEngineMessage(MessageOf([&] { fresh.ReadAwards(); }), c.message);
         EXPECT_FALSE(fresh.ADOQuery1.Active());
     }
@@ -274,7 +275,8 @@ TEST_P(LoggerDatabasesTest, LogNamesComeOneARowInTheEnginesOrder) {
         RawDb(other / "logs.mdb").Exec(c.aconfig);
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(other / "logs.mdb"), platform::PathToUtf8(awards)});
         EXPECT_EQ(fresh.ReadLogNames(), c.names);
         EXPECT_EQ(fresh.AconfigQuery.SentText(), "SELECT * FROM Aconfig\r\n");
         EXPECT_TRUE(fresh.AconfigQuery.Active());
@@ -299,7 +301,8 @@ TEST_P(LoggerDatabasesTest, LogNameFailures) {
         RawDb(other / "logs.mdb").Exec(c.schema);
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(other / "logs.mdb"), platform::PathToUtf8(awards)});
         ExpectEngineMessage(MessageOf([&] { fresh.ReadLogNames(); }), c.message);
     }
 }
@@ -475,7 +478,8 @@ TEST_P(LoggerDatabasesTest, ContactSearchFailures) {
         RawDb(other / "logs.mdb").Exec(c.schema);
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({(other / "logs.mdb").string(), awards.string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(other / "logs.mdb"), platform::PathToUtf8(awards)});
         fresh.SelectLogTables(c.names);
         ExpectEngineMessage(MessageOf([&] { fresh.FindQso(kDay, "Q1ABC", "AB-01"); }), c.message);
     }
@@ -624,7 +628,8 @@ TEST_P(CreditAppendTest, FailuresStoreNothing) {
         RawDb(other / "awards.mdb").Exec(c.awardsSchema);
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(other / "logs.mdb"), platform::PathToUtf8(other / "awards.mdb")});
         fresh.SelectLogTables({"Main"});
         ASSERT_TRUE(fresh.FindQso(kDay, "Q1ABC", "AB-01"));
         ASSERT_FALSE(fresh.FindCredit(kDay, "Q1ABC", "10:00"));
@@ -687,7 +692,8 @@ TEST_F(SqliteStorageTest, RerunFindsCreditsStoredInTheColumnsOwnTypes) {
             std::string("CREATE TABLE Avtozachet(Id INTEGER PRIMARY KEY, ") + c.columns + ");");
         const auto owned = Fresh();
         LoggerDatabases& fresh = *owned;
-        fresh.OpenDatabases({(other / "logs.mdb").string(), (other / "awards.mdb").string()});
+        fresh.OpenDatabases(
+            {platform::PathToUtf8(other / "logs.mdb"), platform::PathToUtf8(other / "awards.mdb")});
         fresh.SelectLogTables({"Main"});
         for (int pass = 0; pass < 2; ++pass) {
             ASSERT_TRUE(fresh.FindQso(kDay, "Q1", "AB-01"));

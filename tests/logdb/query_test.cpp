@@ -7,6 +7,7 @@
 
 #include "error_message.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "scoped_env.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -84,7 +85,7 @@ class QueryTestBase : public ::testing::Test {
             INSERT INTO t VALUES (2, 'two', 2.0, '', '2024-05-07');
             INSERT INTO t VALUES (3, 'three', -0.125, 'x', NULL);
         )");
-        connection.SetConnectionString(BuildConnectionString(file.string()));
+        connection.SetConnectionString(BuildConnectionString(platform::PathToUtf8(file)));
         connection.Open();
     }
 
@@ -708,10 +709,11 @@ TEST_P(QueryTest, PostIntoALockedDatabaseFailsAfterTheWaitAndStoresNothing) {
     {
         RawDb holder(file);
         holder.Exec("BEGIN IMMEDIATE");
-        ExpectEngineMessage(MessageOf([&] { query.Post(); }),
-                            engine == EngineKind::Sqlite ? "The database '" + file.string() +
-                                                               "' is locked by another program"
-                                                         : "database is locked");
+        ExpectEngineMessage(
+            MessageOf([&] { query.Post(); }),
+            engine == EngineKind::Sqlite
+                ? "The database '" + platform::PathToUtf8(file) + "' is locked by another program"
+                : "database is locked");
         holder.Exec("ROLLBACK");
     }
     EXPECT_EQ(RawDb(file).Scalar("SELECT count(*) FROM t WHERE Name = 'four'"), "0");

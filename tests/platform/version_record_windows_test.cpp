@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/executable.h"
+#include "platform/paths.h"
 #include "platform/version_record.h"
 
 namespace telvora::platform {
@@ -24,7 +25,7 @@ TEST(VersionRecordWindows, ReadsTheRecordOfTheExecutable) {
 }
 
 TEST(VersionRecordWindows, ARecordWithoutFileVersionStillHasItsFixedPart) {
-    const auto record = ReadVersionRecord(TELVORA_RECORD_WITHOUT_FILE_VERSION);
+    const auto record = ReadVersionRecord(PathFromUtf8(TELVORA_RECORD_WITHOUT_FILE_VERSION));
     ASSERT_TRUE(record.has_value());
     EXPECT_EQ(record->QueryString("040904E4", "FileVersion"), std::nullopt);
     EXPECT_EQ(record->QueryString("040904E4", "ProductVersion"), "1.0.2.2");
@@ -32,7 +33,7 @@ TEST(VersionRecordWindows, ARecordWithoutFileVersionStillHasItsFixedPart) {
 }
 
 TEST(VersionRecordWindows, AFileWithoutRecordHasNone) {
-    EXPECT_EQ(ReadVersionRecord(TELVORA_FILE_WITHOUT_RECORD), std::nullopt);
+    EXPECT_EQ(ReadVersionRecord(PathFromUtf8(TELVORA_FILE_WITHOUT_RECORD)), std::nullopt);
     EXPECT_EQ(ReadVersionRecord(ExecutablePath().parent_path() / "no such file.exe"), std::nullopt);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "read_only.h"
 #include "temp_dir.h"
@@ -99,7 +100,7 @@ struct ProgramRun {
               }
           }) {
         storage.Loaded();
-        storage.SetIniFileName(ini.string());
+        storage.SetIniFileName(platform::PathToUtf8(ini));
     }
     void Show() {
         storage.FormShow();
@@ -179,7 +180,7 @@ TEST_F(FormStorageTest, DestroyingIsSetOnlyDuringThatSave) {
     FormStorage storage(window, 96, nullptr);
     window.storage = &storage;
     storage.Loaded();
-    storage.SetIniFileName(ini().string());
+    storage.SetIniFileName(platform::PathToUtf8(ini()));
     storage.FormShow();
     window.seen.clear();
     storage.FormDestroy();
@@ -449,7 +450,7 @@ TEST_F(FormStorageTest, ReadOnlyFileShowsMessageAtCloseAndAgainAtDestruction) {
     run.window.texts["Edit1"] = "R1ABC";
     run.Show();
     run.Close();
-    const std::string message = "Unable to write to " + ini().string();
+    const std::string message = "Unable to write to " + platform::PathToUtf8(ini());
     EXPECT_EQ(run.messages, std::vector<std::string>{message});
     EXPECT_FALSE(run.storage.Saved());
     run.storage.FormDestroy();
@@ -489,7 +490,8 @@ TEST_F(FormStorageTest, FailedWriteEndsSaveAtThatKey) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(ReadFileBytes(ini()), "[TfrmMain]\r\nFormVersion=0\r\nFlags=0\r\nShowCmd=1\r\n");
-    EXPECT_EQ(run.messages, std::vector<std::string>{"Unable to write to " + ini().string()});
+    EXPECT_EQ(run.messages,
+              std::vector<std::string>{"Unable to write to " + platform::PathToUtf8(ini())});
     EXPECT_FALSE(run.storage.Saved());
     run.storage.FormDestroy();  // tried again, now with room
     EXPECT_TRUE(run.storage.Saved());

@@ -10,13 +10,19 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace telvora::test {
 
 TempDir::TempDir() {
 #ifdef _WIN32
-    // A name no other folder has: the process, the moment and a counter.
+    // A name no other folder has: the process, the moment and a counter. Inside a folder named
+    // in Cyrillic with a blank in it, as a Russian user's profile folder is: every test that
+    // touches files finds there any name that reaches the file system narrowed.
     static unsigned counter = 0;
-    const auto base = std::filesystem::temp_directory_path();
+    const auto base = std::filesystem::temp_directory_path() / platform::PathFromUtf8(kTestFolder);
+    std::error_code made;
+    std::filesystem::create_directories(base, made);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto candidate =
             base / ("telvora-test-" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -7,6 +7,11 @@
 
 namespace telvora::test {
 
+#ifdef _WIN32
+// The folder, under the system's temporary folder, that holds every TempDir on Windows.
+inline constexpr const char* kTestFolder = "Тест папка";
+#endif
+
 class TempDir {
   public:
     TempDir();

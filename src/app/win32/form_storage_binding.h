@@ -2,8 +2,8 @@
 // SetWindowPlacement, the primary screen from GetSystemMetrics, its logical dots per inch from
 // GetDeviceCaps (read once, here), and the window's components by name.
 //
-// The window routes its events to Storage(): FormShow() from WM_SHOWWINDOW before it becomes
-// visible, FormCloseQuery() when a close is allowed, FormDestroy() before the window goes.
+// The window routes its events to Storage(): FormShow() just before it first becomes visible,
+// FormCloseQuery() when a close is allowed, FormDestroy() before the window goes.
 #pragma once
 
 #include <windows.h>

@@ -208,6 +208,12 @@ std::string TfrmMain::StatusText() const {
 }
 
 void TfrmMain::Show(int showCommand) {
+    // The place and the callsign come back just before the window first becomes visible,
+    // whatever the show command. WM_SHOWWINDOW would not do: Windows sends none for a show
+    // that maximizes or minimizes the window (a shortcut set to "Run: Maximized").
+    if (formStorage_ && !IsWindowVisible(hwnd_)) {
+        formStorage_->Storage().FormShow();
+    }
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
 }
@@ -327,13 +333,6 @@ LRESULT TfrmMain::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             }
             break;
         }
-        case WM_SHOWWINDOW:
-            // The window's own showing (not a parent's restore): the settings file restores
-            // the place and the callsign before the window becomes visible.
-            if (wParam && lParam == 0 && formStorage_) {
-                formStorage_->Storage().FormShow();
-            }
-            break;
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) {
                 HWND focus = GetFocus();
@@ -357,11 +356,22 @@ LRESULT TfrmMain::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             }
             return 0;
         case WM_QUERYENDSESSION:
-            // The logon ends: the close query runs, and the close is allowed.
-            if (formStorage_ && !upload_->RunInProgress()) {
+            // The logon ends: the close query runs, and the close is allowed. A run stops after
+            // the entry it is on (the message arrives between entries, the entry's credit
+            // stored), and the window closes then. The logoff is not held up for it.
+            if (formStorage_) {
                 formStorage_->Storage().FormCloseQuery();
             }
+            upload_->CloseRequested();
             return TRUE;
+        case WM_ENDSESSION:
+            // The process may be ended any moment after this returns: the databases are closed
+            // now, so that the engine writes out what it still holds in memory. A run still on
+            // the stack is between two entries and stops before it reads them again.
+            if (wParam) {
+                databases_->CloseDatabases();
+            }
+            return 0;
         default:
             break;
     }

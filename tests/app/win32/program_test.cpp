@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -26,13 +27,18 @@ struct ChildRun {
 };
 
 // Runs `program` in its own folder with every box logged and answered at once, closing its
-// window as soon as it has been shown.
-ChildRun RunClosingAfterShow(const fs::path& program) {
+// window as soon as it has been shown; with `show`, started with that show command, as a
+// shortcut's "Run:" setting starts it.
+ChildRun RunClosingAfterShow(const fs::path& program, std::optional<WORD> show = std::nullopt) {
     const fs::path log = program.parent_path() / "boxes.log";
     SetEnvironmentVariableW(L"TELVORA_TEST_MESSAGE_LOG", log.c_str());
     SetEnvironmentVariableW(L"TELVORA_TEST_CLOSE_AFTER_SHOW", L"1");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (show) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = *show;
+    }
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     const BOOL started =
@@ -77,6 +83,51 @@ TEST(Win32ProgramTest, StartsShowsItsWindowAndClosesWithExitCodeZero) {
     EXPECT_NE(ini.find("\r\nNormPos=439,274,"), std::string::npos) << ini;
     EXPECT_NE(ini.find("\r\nEdit1_Text=\r\n"), std::string::npos) << ini;
 }
+
+// Telvora.exe where a Russian user keeps it (a folder named in Cyrillic: TempDir's), started
+// from a shortcut with each "Run:" setting, over a copy of the logger: the place and the callsign
+// come back before the window appears, and the close saves them with the window's state.
+struct ShortcutStart {
+    const char* name;
+    WORD show;
+    const char* savedShowCmd;
+};
+
+class Win32ProgramStartTest : public ::testing::TestWithParam<ShortcutStart> {};
+
+TEST_P(Win32ProgramStartTest, RestoresTheSettingsAndSavesThemAtTheCloseWithNoBox) {
+#ifndef TELVORA_SAMPLE_LOGGER_DIR
+    GTEST_SKIP() << "needs the host's sample-logger generator (TELVORA_HOST_TOOLS_DIR)";
+#else
+    TempDir dir;
+    InstallLoggerCopy(kSampleLogger, dir.path() / "logger");
+    const fs::path folder = dir.path() / platform::PathFromUtf8("Иван") / "Documents" / "Telvora";
+    fs::create_directories(folder);
+    const fs::path program = folder / "Telvora.exe";
+    fs::copy_file(platform::PathFromUtf8(TELVORA_EXECUTABLE), program);
+    WriteFileBytes(folder / "Telvora.ini",
+                   "[TfrmMain]\r\nNormPos=200,150,0,0\r\nEdit1_Text=UA1ABC\r\n");
+
+    const ChildRun run = RunClosingAfterShow(program, GetParam().show);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quorvex");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
+    // Saved only after a restore; the callsign saved is the one restored into the box.
+    const std::string ini = ReadFileBytes(folder / "Telvora.ini");
+    EXPECT_NE(ini.find("\r\nFormVersion=0\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\r\nShowCmd=" + std::string(GetParam().savedShowCmd) + "\r\n"),
+              std::string::npos)
+        << ini;
+    EXPECT_NE(ini.find("\r\nNormPos=200,150,"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\r\nEdit1_Text=UA1ABC\r\n"), std::string::npos) << ini;
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Shortcut, Win32ProgramStartTest,
+                         ::testing::Values(ShortcutStart{"Normal", SW_SHOWNORMAL, "1"},
+                                           ShortcutStart{"Maximized", SW_SHOWMAXIMIZED, "3"},
+                                           ShortcutStart{"Minimized", SW_SHOWMINNOACTIVE, "2"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The size of the running executable's image, from its PE header.
 std::uintptr_t ImageSize() {

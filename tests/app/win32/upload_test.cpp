@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "app/error_handling.h"
 #include "districts/http_transport.h"
@@ -20,11 +21,6 @@ namespace telvora::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The generator's installation and list, made by the fixture test win32_sample_logger.
-#ifdef TELVORA_SAMPLE_LOGGER_DIR
-const fs::path kSampleLogger = platform::PathFromUtf8(TELVORA_SAMPLE_LOGGER_DIR);
-#endif
 
 // Serves one list, whatever the request; `onGet` runs while the download holds the thread.
 class ListTransport : public districts::HttpTransport {
@@ -51,27 +47,13 @@ class ListTransport : public districts::HttpTransport {
     std::function<void()>& onGet_;
 };
 
-void SetInstallPath(const std::wstring& folder) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quorvex", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &key, nullptr);
-    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
 class Win32UploadTest : public ::testing::Test {
   protected:
     void SetUp() override {
 #ifndef TELVORA_SAMPLE_LOGGER_DIR
         GTEST_SKIP() << "needs the host's sample-logger generator (TELVORA_HOST_TOOLS_DIR)";
 #else
-        // A copy of the installation for this test alone; the logger's folder ends with "\".
-        fs::create_directories(dir.path() / "logger" / "db");
-        for (const char* file : {"logs.mdb", "awards.mdb"}) {
-            fs::copy_file(kSampleLogger / "db" / file, dir.path() / "logger" / "db" / file);
-        }
-        SetInstallPath((dir.path() / "logger").wstring() + L"\\");
+        InstallLoggerCopy(kSampleLogger, dir.path() / "logger");
         list = ReadFileBytes(kSampleLogger / "Q9TEST.csv");
         // The executable's folder gets Telvora.ini and ErrorList.txt; its version record is
         // this test's own.
@@ -135,6 +117,19 @@ class Win32UploadTest : public ::testing::Test {
     void Upload() {
         Click(window->btnUpload, 30, 12, window.get());
         Pump(window.get());
+    }
+
+    // The credits in the awards file, through a connection of the test's own.
+    std::size_t CreditsStored() const {
+        logdb::Connection connection("TestConnection");
+        connection.SetConnectionString(logdb::BuildConnectionString(
+            platform::PathToUtf8(dir.path() / "logger" / "db" / "awards.mdb")));
+        connection.SetLoginPrompt(false);
+        connection.Open();
+        logdb::Query query("TestQuery", connection);
+        query.SetSql({"SELECT count(*) AS n FROM Avtozachet"});
+        query.Open();
+        return std::stoul(query.FieldAsText("n"));
     }
 
     std::vector<std::string> CreditedAwards() {
@@ -254,6 +249,48 @@ TEST_F(Win32UploadTest, CloseDuringARunStopsAfterTheCurrentEntryAndThenCloses) {
     EXPECT_FALSE(fs::exists(ErrorListFile())) << "the partial error list is not written";
     const std::string ini = ReadFileBytes(dir.path() / "bin" / "Telvora.ini");
     EXPECT_NE(ini.find("\r\nEdit1_Text=Q9TEST\r\n"), std::string::npos) << ini;
+}
+
+TEST_F(Win32UploadTest, EndOfTheSessionDuringARunStopsItAfterTheCurrentEntryAndClosesCleanly) {
+    app::TfrmMain& frm = Start(list);
+    FillInputs();
+    const std::size_t before = CreditsStored();
+    // The system's messages come from another thread, as at a logoff: the query, then the end.
+    LRESULT allowed = FALSE;
+    std::thread logoff;
+    onGet = [&] {
+        logoff = std::thread([&allowed, hwnd = frm.Handle()] {
+            allowed = SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+            SendMessageW(hwnd, WM_ENDSESSION, allowed, ENDSESSION_LOGOFF);
+        });
+    };
+    Upload();
+    logoff.join();
+    onGet = nullptr;
+    Pump(window.get());
+    EXPECT_EQ(allowed, TRUE) << "the logoff is not held up";
+    EXPECT_TRUE(frm.Closed()) << "closed once the run had stopped";
+    EXPECT_FALSE(frm.Databases().ADOConnection1.Connected());
+    EXPECT_FALSE(frm.Databases().ADOConnection2.Connected());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_FALSE(fs::exists(ErrorListFile())) << "the partial error list is not written";
+    const std::string ini = ReadFileBytes(dir.path() / "bin" / "Telvora.ini");
+    EXPECT_NE(ini.find("\r\nEdit1_Text=Q9TEST\r\n"), std::string::npos) << ini;
+    const std::size_t stopped = CreditsStored();
+    EXPECT_LE(stopped, before + 1) << "only the entry it was on";
+
+    // The next start's run adds the rest, and only once.
+    window.reset();
+    Pump();
+    SetWindowTextW(Start(list).Edit1, L"");  // the callsign the close saved is typed again
+    FillInputs();
+    Upload();
+    const std::size_t rerun = CreditsStored();
+    EXPECT_GT(rerun, stopped);
+    EXPECT_EQ(opened.size(), 1u);
+    Upload();
+    EXPECT_EQ(CreditsStored(), rerun);
+    EXPECT_TRUE(boxes.requests().empty());
 }
 
 TEST_F(Win32UploadTest, AFailureOfTheRunIsShownAndTheWindowStaysUsable) {

@@ -16,6 +16,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/offscreen_picture.h"
 #include "platform/executable.h"
+#include "platform/paths.h"
 #include "temp_dir.h"
 
 namespace telvora::test {
@@ -138,6 +139,35 @@ inline std::wstring ClassNameOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
     return name;
+}
+
+// The logger's installation folder in the current user's registry; the logger writes it with
+// the closing "\".
+inline void SetInstallPath(const std::filesystem::path& folder) {
+    const std::wstring value = folder.wstring() + L"\\";
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quorvex", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
+    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+#ifdef TELVORA_SAMPLE_LOGGER_DIR
+// The generator's installation and list, made by the fixture test win32_sample_logger.
+inline const std::filesystem::path kSampleLogger =
+    platform::PathFromUtf8(TELVORA_SAMPLE_LOGGER_DIR);
+#endif
+
+// A copy of the generator's installation (`sample`) in `folder`, for one test alone, named in
+// the registry as the logger's.
+inline void InstallLoggerCopy(const std::filesystem::path& sample,
+                              const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder / "db");
+    for (const char* file : {"logs.mdb", "awards.mdb"}) {
+        std::filesystem::copy_file(sample / "db" / file, folder / "db" / file);
+    }
+    SetInstallPath(folder);
 }
 
 // The main window of a test: this test's own executable (its folder gets Telvora.ini),

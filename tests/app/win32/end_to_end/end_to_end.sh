@@ -12,7 +12,7 @@
 # Steps: start, type the callsign, tick every log, pick the first award, press "Upload log";
 # the credits land in awards.mdb, ErrorList.txt is written beside the program and the shell is
 # asked to open it in Notepad (a recording notepad.exe in the prefix's place of it takes the
-# request);
+# request; one beside the program must not);
 # Alt+F4 closes with exit code 0 and Telvora.ini holds the place and the callsign; a second
 # start restores both from an edited Telvora.ini. Last, the screen's pixels of the panel's
 # gradient and of the progress bar are compared with the Linux Qt window's on the same server
@@ -29,19 +29,24 @@ step() { echo "-- $*"; }
 # The Windows name of a host path (Wine's Z: drive is the host's root).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
+# Telvora.exe and the logger where a Russian user's files are: in a folder named in Cyrillic,
+# with a blank (every file name reaches Windows as UTF-16, or this check fails).
+win="$work/Тест папка"
 rm -rf "$work"
-mkdir -p "$work/bin" "$work/logger/db" "$work/linux/logger/db" "$work/linux/config/telvora"
-cp "$exe" "$work/bin/Telvora.exe"
-cp "$sample/db/logs.mdb" "$sample/db/awards.mdb" "$work/logger/db/"
+mkdir -p "$win/bin" "$win/logger/db" "$work/linux/logger/db" "$work/linux/config/telvora"
+cp "$exe" "$win/bin/Telvora.exe"
+cp "$sample/db/logs.mdb" "$sample/db/awards.mdb" "$win/logger/db/"
 cp "$sample/db/logs.mdb" "$sample/db/awards.mdb" "$work/linux/logger/db/"
 list="$sample/Q9TEST.csv"
 
 # The logger's key, with the closing separator, as the logger writes it.
-wine reg add 'HKCU\Software\Quorvex' /v InstallPath /t REG_SZ /d "$(winpath "$work/logger")\\" \
+wine reg add 'HKCU\Software\Quorvex' /v InstallPath /t REG_SZ /d "$(winpath "$win/logger")\\" \
   /f >/dev/null 2>&1
 # Notepad: the recorder in the prefix's place of it (both system folders: a 32-bit program's
 # system32 is syswow64 in a 64-bit prefix), loaded as the file it is rather than Wine's own;
-# the prefix's Notepad comes back afterwards.
+# the prefix's Notepad comes back afterwards. Another one beside Telvora.exe, where a bare
+# "notepad.exe" would be found first: the system's own must be the one started.
+cp "$notepad" "$win/bin/notepad.exe"
 notepads=()
 for folder in system32 syswow64; do
   file="$WINEPREFIX/drive_c/windows/$folder/notepad.exe"
@@ -90,7 +95,7 @@ stop_service() {
 # wine.log, so that nothing of it holds the test's output open) and wid (its X window: the
 # client area).
 start_program() {
-  (cd "$work/bin" && exec wine Telvora.exe) >>"$work/wine.log" 2>&1 &
+  (cd "$win/bin" && exec wine Telvora.exe) >>"$work/wine.log" 2>&1 &
   app_pid=$!
   wid=$(timeout 120 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) ||
     fail "the window did not appear"
@@ -133,7 +138,7 @@ capture() {
   convert "$work/screen.png" -crop "${W}x${H}+${X}+${Y}" +repage "$1"
 }
 count_credits() {
-  sqlite3 "$work/logger/db/awards.mdb" 'SELECT count(*) FROM Avtozachet'
+  sqlite3 "$win/logger/db/awards.mdb" 'SELECT count(*) FROM Avtozachet'
 }
 
 step "start: both lists from the generator's files through ODBC"
@@ -171,17 +176,23 @@ grep -qx '/csv?call=Q9TEST' "$work/requests.txt" ||
 [ "$(wc -l <"$work/requests.txt")" = 1 ] || fail "more than one download: $(cat "$work/requests.txt")"
 after=$(count_credits)
 [ "$after" -gt "$before" ] || fail "no credits appended ($before before, $after after)"
-errors="$work/bin/ErrorList.txt"
+errors="$win/bin/ErrorList.txt"
 [ -s "$errors" ] || fail "no ErrorList.txt beside the program"
 [ "$(wc -l <"$errors")" -lt "$(wc -l <"$list")" ] || fail "every entry in the error list"
+# The recorder's line: the file it was started from, a tab, its arguments.
 request=$(tr -d '\r' <"$work/notepad-request.txt")
-expected=$(winpath "$work/bin/ErrorList.txt")
-[ "${request,,}" = "${expected,,}" ] || fail "Notepad asked for '$request', not '$expected'"
+started=${request%%$'\t'*} arguments=${request#*$'\t'}
+expected=$(winpath "$win/bin/ErrorList.txt")
+[ "${arguments,,}" = "${expected,,}" ] || fail "Notepad asked for '$arguments', not '$expected'"
+case "${started,,}" in
+  'c:\windows\system32\notepad.exe' | 'c:\windows\syswow64\notepad.exe') ;;
+  *) fail "the shell started '$started', not the system folder's Notepad" ;;
+esac
 echo "credits $before -> $after, error list $(wc -l <"$errors") lines, Notepad: $request"
 # Telvora.exe reached the Access driver's stand-in through the wide functions, as on Windows:
 # every statement it received came through SQLPrepareW ("<function>\t<text>\0" records).
 for db in logs awards; do
-  record="$work/logger/db/$db.mdb.statements"
+  record="$win/logger/db/$db.mdb.statements"
   [ -s "$record" ] || fail "the Access test driver received no statement on $db.mdb"
   functions=$(tr '\0' '\n' <"$record" | sed -n 's/^\(SQL[A-Za-z]*\)\t.*/\1/p' | sort -u)
   [ "$functions" = SQLPrepareW ] || fail "$db.mdb: statements through $functions"
@@ -189,7 +200,7 @@ done
 
 step "close: exit code 0, Telvora.ini saved"
 close_program
-ini="$work/bin/Telvora.ini"
+ini="$win/bin/Telvora.ini"
 tr -d '\r' <"$ini" >"$work/ini.txt"
 grep -qx 'Edit1_Text=Q9TEST' "$work/ini.txt" || fail "callsign not saved: $(cat "$work/ini.txt")"
 normpos=$(sed -n 's/^NormPos=//p' "$work/ini.txt")
