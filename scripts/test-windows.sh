@@ -17,9 +17,11 @@ jobs=$(nproc)
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   preset=windows
   multiarch=i386-linux-gnu
+  build=build-windows
 else
   preset=windows64
   multiarch=x86_64-linux-gnu
+  build=build-windows64
   echo "== windows: this host's kernel runs no 32-bit code: the tests run the same sources built"
   echo "   for 64-bit Windows (preset windows64) under 64-bit Wine"
 fi
@@ -117,7 +119,7 @@ export TELVORA_ODBC_DRIVER="Telvora Test Access"
 # with its output in a log. Otherwise each window test's first window starts one, which
 # inherits the test's output and keeps it open for the second wineserver waits before it closes
 # a desktop without users, and CTest waits for that output to end.
-wine build-windows/tests/wine_desktop.exe >"$prefix/desktop.log" 2>&1 &
+wine "$build/tests/wine_desktop.exe" >"$prefix/desktop.log" 2>&1 &
 for _ in $(seq 1 300); do
   grep -q ready "$prefix/desktop.log" 2>/dev/null && break
   sleep 0.1
