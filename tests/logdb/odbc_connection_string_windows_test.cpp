@@ -1,6 +1,7 @@
 // Jet's driver takes ANSI strings: a path the ANSI code page cannot hold is handed to it by its
 // short name.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 
@@ -26,7 +27,9 @@ TEST(JetPath, AFolderTheCodePageCannotHoldIsNamedByItsShortNameOfTheSameFile) {
     test::TempDir dir;
     // No code page holds both: "Ж" is missing from 1252, "Ü" from 1251.
     const auto odd = dir.path() / platform::PathFromUtf8("Журнал Übung") / "db";
-    const auto plain = dir.path() / "Logger" / "db";
+    // Out of the tests' own folder, which is named in Cyrillic.
+    const auto plain = std::filesystem::temp_directory_path() /
+                       ("telvora-plain-" + std::to_string(GetCurrentProcessId())) / "db";
     for (const auto& folder : {odd, plain}) {
         std::filesystem::create_directories(folder);
         test::WriteFileBytes(folder / "logs.mdb", "x");
@@ -38,6 +41,7 @@ TEST(JetPath, AFolderTheCodePageCannotHoldIsNamedByItsShortNameOfTheSameFile) {
     }
     EXPECT_TRUE(std::filesystem::equivalent(platform::PathFromUtf8(dbq), odd / "logs.mdb"));
     EXPECT_EQ(DbqOf(plain / "logs.mdb"), platform::PathToUtf8(plain / "logs.mdb"));
+    std::filesystem::remove_all(plain.parent_path());
 }
 
 }  // namespace
