@@ -53,14 +53,14 @@ TEST(OdbcConnectionString, ANamedTestDriverIsAlsoToldTheHostPathNoCreatAndTheWai
     const std::string path = platform::PathToUtf8(dir.path() / "My Logger") + "/db\\logs.mdb";
 
     const std::string text = OdbcConnectionString(path, 20);
-    const std::string driver = "Driver={Telvora Test SQLite};DBQ=";
+    const std::string start = "Driver={Telvora Test SQLite};DBQ=";
     const std::string tail = ";NoCreat=1;Timeout=20";
-    ASSERT_EQ(text.substr(0, driver.size()), driver);
+    ASSERT_EQ(text.substr(0, start.size()), start);
     const std::size_t database = text.find(";Database=");
     ASSERT_NE(database, std::string::npos) << text;
     // DBQ as Jet takes it: the path, or its short name where the ANSI code page cannot hold it
     // (the Windows tests' folders are named in Cyrillic).
-    const std::string dbq = text.substr(driver.size(), database - driver.size());
+    const std::string dbq = text.substr(start.size(), database - start.size());
 #ifdef _WIN32
     EXPECT_TRUE(std::filesystem::equivalent(platform::PathFromUtf8(dbq), file)) << dbq;
 #else
