@@ -16,17 +16,6 @@ using app::RgbImage;
 
 class Win32PicturesTest : public MainWindowTest {};
 
-// The panel painted alone (without its children) into a picture of its size.
-RgbImage PrintPanel(HWND panel) {
-    RECT client{};
-    GetClientRect(panel, &client);
-    HDC screen = GetDC(nullptr);
-    app::OffscreenPicture picture(screen, client.right, client.bottom);
-    ReleaseDC(nullptr, screen);
-    SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.Dc()), PRF_CLIENT);
-    return picture.Image();
-}
-
 TEST_F(Win32PicturesTest, PanelGradientIsTheDesignedOneWithExactEndRows) {
     app::TfrmMain& frm = ShowWindow();
     const RgbImage printed = PrintPanel(frm.RzPanel1.Handle());
