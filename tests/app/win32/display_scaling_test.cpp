@@ -62,6 +62,32 @@ bool NearDesigned(Rgb shown, const RgbImage& designed, int x, int y, UINT dpi,
     return false;
 }
 
+// The panel, every control and every font where the 96-dpi design scaled to `dpi` puts them.
+void ExpectLaidOutFor(const app::TfrmMain& frm, UINT dpi) {
+    HWND panel = frm.RzPanel1.Handle();
+    const RECT panelRect = RectIn(panel, frm.Handle());
+    EXPECT_EQ(panelRect.right, MulDiv(design::kClientWidth, dpi, 96));
+    EXPECT_EQ(panelRect.bottom, MulDiv(design::kClientHeight, dpi, 96));
+    for (const DesignedControl& c : DesignedControls(frm)) {
+        SCOPED_TRACE(c.name);
+        const RECT rect = RectIn(c.control, panel);
+        EXPECT_EQ(rect.left, MulDiv(c.place.left, dpi, 96));
+        EXPECT_EQ(rect.top, MulDiv(c.place.top, dpi, 96));
+        EXPECT_EQ(rect.right - rect.left, MulDiv(c.place.width, dpi, 96));
+        EXPECT_EQ(rect.bottom - rect.top, MulDiv(c.place.height, dpi, 96));
+        if (c.font != nullptr) {
+            const LOGFONTW font = app::FontDescription(
+                reinterpret_cast<HFONT>(SendMessageW(c.control, WM_GETFONT, 0, 0)));
+            EXPECT_EQ(font.lfHeight, -MulDiv(c.font->pixelHeight, dpi, 96));
+        }
+    }
+    for (const auto& label : frm.RzPanel1.Labels()) {
+        SCOPED_TRACE(label.name);
+        EXPECT_EQ(app::FontDescription(label.font).lfHeight,
+                  -MulDiv(design::kLabelFont.pixelHeight, dpi, 96));
+    }
+}
+
 TEST(Win32DisplayScalingManifestTest, TelvoraDeclaresPerMonitorAwareness) {
     const std::wstring program = platform::PathFromUtf8(TELVORA_EXECUTABLE).wstring();
     ACTCTXW request{};
@@ -113,28 +139,7 @@ TEST_F(Win32DisplayScalingTest, ClientAreaControlsAndFontsAreTheDesignScaled) {
     EXPECT_EQ(outer.left, MulDiv(design::kFirstLeft, kDpi, 96));
     EXPECT_EQ(outer.top, MulDiv(design::kFirstTop, kDpi, 96));
 
-    HWND panel = frm.RzPanel1.Handle();
-    const RECT panelRect = RectIn(panel, frm.Handle());
-    EXPECT_EQ(panelRect.right, MulDiv(design::kClientWidth, kDpi, 96));
-    EXPECT_EQ(panelRect.bottom, MulDiv(design::kClientHeight, kDpi, 96));
-    for (const DesignedControl& c : DesignedControls(frm)) {
-        SCOPED_TRACE(c.name);
-        const RECT rect = RectIn(c.control, panel);
-        EXPECT_EQ(rect.left, MulDiv(c.place.left, kDpi, 96));
-        EXPECT_EQ(rect.top, MulDiv(c.place.top, kDpi, 96));
-        EXPECT_EQ(rect.right - rect.left, MulDiv(c.place.width, kDpi, 96));
-        EXPECT_EQ(rect.bottom - rect.top, MulDiv(c.place.height, kDpi, 96));
-        if (c.font != nullptr) {
-            const LOGFONTW font = app::FontDescription(
-                reinterpret_cast<HFONT>(SendMessageW(c.control, WM_GETFONT, 0, 0)));
-            EXPECT_EQ(font.lfHeight, -MulDiv(c.font->pixelHeight, kDpi, 96));
-        }
-    }
-    for (const auto& label : frm.RzPanel1.Labels()) {
-        SCOPED_TRACE(label.name);
-        EXPECT_EQ(app::FontDescription(label.font).lfHeight,
-                  -MulDiv(design::kLabelFont.pixelHeight, kDpi, 96));
-    }
+    ExpectLaidOutFor(frm, kDpi);
     const RECT label1 = frm.RzPanel1.LabelRect("Label1");
     EXPECT_EQ(label1.left, MulDiv(design::kLabel1.left, kDpi, 96));
     EXPECT_EQ(label1.top, MulDiv(design::kLabel1.top, kDpi, 96));
@@ -175,21 +180,11 @@ TEST_F(Win32DisplayScalingTest, PicturesAreTheDesignedOnesAtTheDevicesPixels) {
         ASSERT_EQ(shown.width, MulDiv(350, kDpi, 96));
         ASSERT_EQ(shown.height, MulDiv(25, kDpi, 96));
         const RgbImage designed = app::ProgressBarPicture(350, 25, position);
-        // The percentage's box, where the text's pixels lie.
-        const std::wstring text = platform::Wide(app::ProgressText(position));
-        HDC dc = GetDC(bar);
-        HGDIOBJ old = SelectObject(dc, font);
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(bar, dc);
-        const app::TextOrigin origin =
-            app::ProgressTextOrigin(shown.width, shown.height, size.cx, size.cy);
+        const RECT textBox = ProgressTextBox(bar, position);
         for (int y = 0; y < shown.height; ++y) {
             for (int x = 0; x < shown.width; ++x) {
-                const bool inText = x >= origin.left && x < origin.left + size.cx &&
-                                    y >= origin.top && y < origin.top + size.cy;
-                if (!inText) {
+                const POINT at{x, y};
+                if (!PtInRect(&textBox, at)) {
                     ASSERT_TRUE(NearDesigned(shown.at(x, y), designed, x, y, kDpi, resolve))
                         << x << "," << y;
                 }
@@ -245,18 +240,7 @@ TEST_F(Win32DisplayScalingTest, AMoveToAnotherScaleTakesTheSuggestedRectangleAnd
         RECT outer{};
         GetWindowRect(frm.Handle(), &outer);
         EXPECT_TRUE(EqualRect(&outer, &suggested));
-        for (const DesignedControl& c : DesignedControls(frm)) {
-            SCOPED_TRACE(c.name);
-            const RECT rect = RectIn(c.control, frm.RzPanel1.Handle());
-            EXPECT_EQ(rect.left, MulDiv(c.place.left, dpi, 96));
-            EXPECT_EQ(rect.bottom - rect.top, MulDiv(c.place.height, dpi, 96));
-            if (c.font != nullptr) {
-                const LOGFONTW font = app::FontDescription(
-                    reinterpret_cast<HFONT>(SendMessageW(c.control, WM_GETFONT, 0, 0)));
-                EXPECT_EQ(font.lfHeight, -MulDiv(c.font->pixelHeight, dpi, 96));
-            }
-        }
-        EXPECT_EQ(RectIn(frm.RzPanel1.Handle(), frm.Handle()).right, MulDiv(373, dpi, 96));
+        ExpectLaidOutFor(frm, dpi);
         EXPECT_GE(frm.CheckListBox1.ItemHeight(), MulDiv(app::CheckListBox::kCheckSize, dpi, 96));
     }
 }

@@ -19,6 +19,7 @@
 #include "app/window_design.h"
 #include "platform/executable.h"
 #include "platform/paths.h"
+#include "platform/wide.h"
 #include "temp_dir.h"
 
 namespace telvora::test {
@@ -169,6 +170,24 @@ inline app::RgbImage PrintPanel(HWND panel) {
     ReleaseDC(nullptr, screen);
     SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.Dc()), PRF_CLIENT);
     return picture.Image();
+}
+
+// The box of the progress bar's percentage text at `position` (where the text's pixels lie), in
+// the bar's client coordinates: its font's extent of the text, centred on the bar.
+inline RECT ProgressTextBox(HWND bar, int position) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0));
+    RECT client{};
+    GetClientRect(bar, &client);
+    const std::wstring text = platform::Wide(app::ProgressText(position));
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    const app::TextOrigin origin =
+        app::ProgressTextOrigin(client.right, client.bottom, size.cx, size.cy);
+    return {origin.left, origin.top, origin.left + size.cx, origin.top + size.cy};
 }
 
 inline std::wstring ClassNameOf(HWND window) {
