@@ -175,4 +175,24 @@ RgbImage ProgressBarPicture(int width, int height, int percent, const ProgressCo
     return image;
 }
 
+RgbImage ScaledPicture(const RgbImage& picture, int width, int height) {
+    if (width == picture.width && height == picture.height) {
+        return picture;
+    }
+    RgbImage scaled(width, height, 0);
+    if (picture.width <= 0 || picture.height <= 0) {
+        return scaled;
+    }
+    // Device pixel x covers [x, x + 1); its centre x + 1/2 lies on picture pixel
+    // (2x + 1) * picture.width / (2 * width).
+    for (int y = 0; y < height; ++y) {
+        const int from_y = static_cast<int>((2LL * y + 1) * picture.height / (2LL * height));
+        for (int x = 0; x < width; ++x) {
+            const int from_x = static_cast<int>((2LL * x + 1) * picture.width / (2LL * width));
+            scaled.set(x, y, picture.at(from_x, from_y));
+        }
+    }
+    return scaled;
+}
+
 }  // namespace telvora::app

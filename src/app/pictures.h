@@ -86,4 +86,12 @@ RgbImage ProgressBarPicture(int width, int height, int percent,
 // The colour of band n (0..7) of a half shaded from `start` towards `end`.
 Rgb BandColour(Rgb start, Rgb end, int band);
 
+// ---- at a display's scale ----
+
+// The picture on a denser screen: width x height device pixels, each taking the colour of the
+// picture's pixel under its centre (nearest neighbour, so the picture stays sharp and keeps its
+// colours). The pictures are fixed pixel by pixel at 96 dots per inch; both shells draw them
+// scaled this way.
+RgbImage ScaledPicture(const RgbImage& picture, int width, int height);
+
 }  // namespace telvora::app

@@ -221,5 +221,40 @@ TEST(ProgressTest, BandsFollowTheLevelsColours) {
     EXPECT_EQ(Hex(BandColour(0xFFFFFF, 0x0000FF, 4)), "#8080FF");
 }
 
+// The bar on screens of 100 %, 125 %, 150 % and 200 %: each device pixel takes the colour of the
+// designed pixel under its centre, so the picture stays sharp and keeps its colours.
+TEST(ScaledPictureTest, EachDevicePixelTakesTheDesignedPixelUnderItsCentre) {
+    const RgbImage designed = ProgressBarPicture(kW, kH, 45);
+    const struct { int width, height; } cases[] = {{kW, kH}, {438, 31}, {525, 38}, {700, 50}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        const RgbImage scaled = ScaledPicture(designed, c.width, c.height);
+        ASSERT_EQ(scaled.width, c.width);
+        ASSERT_EQ(scaled.height, c.height);
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                // Where the centre of device pixel (x, y) falls, in designed pixels.
+                const int fromX = static_cast<int>((x + 0.5) * kW / c.width);
+                const int fromY = static_cast<int>((y + 0.5) * kH / c.height);
+                ASSERT_EQ(Hex(scaled.at(x, y)), Hex(designed.at(fromX, fromY))) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ScaledPictureTest, AtTwiceTheDensityEveryPixelBecomesATwoByTwoBlock) {
+    const RgbImage designed = ProgressBarPicture(kW, kH, 100);
+    const RgbImage scaled = ScaledPicture(designed, 2 * kW, 2 * kH);
+    for (int y = 0; y < 2 * kH; ++y) {
+        for (int x = 0; x < 2 * kW; ++x) {
+            ASSERT_EQ(scaled.at(x, y), designed.at(x / 2, y / 2)) << x << "," << y;
+        }
+    }
+    // The transparent corners stay transparent: the panel still shows through them.
+    EXPECT_EQ(scaled.at(1, 1), kTransparentKey);
+    EXPECT_EQ(scaled.at(3, 1), kTransparentKey);
+    EXPECT_EQ(scaled.at(4, 1), kGrey);
+}
+
 }  // namespace
 }  // namespace telvora::app

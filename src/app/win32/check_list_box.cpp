@@ -4,21 +4,29 @@
 
 #include <algorithm>
 
+#include "app/win32/dpi.h"
 #include "app/win32/fonts.h"
 #include "platform/wide.h"
 
 namespace telvora::app {
 
 void CheckListBox::Create(HWND parent, const design::Place& place, int id, HFONT font) {
-    font_ = font;
     hwnd_ = CreateControl(
         L"LISTBOX", L"",
         LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
         WS_EX_CLIENTEDGE, place.left, place.top, place.width, place.height, parent, id);
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    itemHeight_ = std::max(TextHeight(font), kCheckSize);
-    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, itemHeight_);
+    SetFont(font, kDesignDpi);
     subclass_.Attach(hwnd_, *this);
+}
+
+void CheckListBox::SetFont(HFONT font, UINT dpi) {
+    font_ = font;
+    checkSize_ = ScaleForDpi(kCheckSize, dpi);
+    checkMargin_ = ScaleForDpi(kCheckMargin, dpi);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    itemHeight_ = std::max(TextHeight(font), checkSize_);
+    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, itemHeight_);
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void CheckListBox::AddItem(const std::string& text) {
@@ -68,8 +76,8 @@ RECT CheckListBox::CheckBoxRect(int index) const {
     RECT item{};
     SendMessageW(hwnd_, LB_GETITEMRECT, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&item));
-    const int top = item.top + (item.bottom - item.top - kCheckSize) / 2;
-    return {item.left + kCheckMargin, top, item.left + kCheckMargin + kCheckSize, top + kCheckSize};
+    const int top = item.top + (item.bottom - item.top - checkSize_) / 2;
+    return {item.left + checkMargin_, top, item.left + checkMargin_ + checkSize_, top + checkSize_};
 }
 
 int CheckListBox::CheckBoxAt(POINT point) const {
@@ -83,7 +91,7 @@ int CheckListBox::CheckBoxAt(POINT point) const {
     }
     // The box and the margins around it count as the box.
     RECT box = CheckBoxRect(index);
-    InflateRect(&box, kCheckMargin, kCheckMargin);
+    InflateRect(&box, checkMargin_, checkMargin_);
     return PtInRect(&box, point) ? index : -1;
 }
 
@@ -103,12 +111,12 @@ void CheckListBox::DrawItem(const DRAWITEMSTRUCT& draw) const {
     }
     const int index = static_cast<int>(draw.itemID);
     RECT box = CheckBoxRect(index);
-    box.top = row.top + (row.bottom - row.top - kCheckSize) / 2;
-    box.bottom = box.top + kCheckSize;
+    box.top = row.top + (row.bottom - row.top - checkSize_) / 2;
+    box.bottom = box.top + checkSize_;
     DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (Checked(index) ? DFCS_CHECKED : 0));
 
     RECT text = row;
-    text.left = box.right + kCheckMargin;
+    text.left = box.right + checkMargin_;
     const bool selected = (draw.itemState & ODS_SELECTED) != 0;
     FillRect(dc, &text, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     HGDIOBJ old = SelectObject(dc, font_);

@@ -15,12 +15,14 @@ namespace telvora::app {
 
 class CheckListBox : public MessageTarget {
   public:
-    // The check box's side in pixels, and the margin on each side of it.
+    // The check box's side in pixels at 96 dots per inch, and the margin on each side of it.
     static constexpr int kCheckSize = 13;
     static constexpr int kCheckMargin = 2;
 
     void Create(HWND parent, const design::Place& place, int id, HFONT font);
     HWND Handle() const { return hwnd_; }
+    // The items' font and the check box's size at the display's scale; the rows follow.
+    void SetFont(HFONT font, UINT dpi);
 
     // Appends an unchecked item.
     void AddItem(const std::string& text);
@@ -48,6 +50,8 @@ class CheckListBox : public MessageTarget {
 
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;  // not owned
+    int checkSize_ = kCheckSize;
+    int checkMargin_ = kCheckMargin;
     int itemHeight_ = kCheckSize;
     std::vector<std::string> items_;
     Subclass subclass_;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "app/win32/dpi.h"
 #include "platform/wide.h"
 
 namespace telvora::app {
@@ -39,10 +40,10 @@ std::string PickFontFace(const std::string& face) {
     return candidates.back();
 }
 
-FontHandle CreateDesignFont(const design::Font& font, BYTE charset) {
+FontHandle CreateDesignFont(const design::Font& font, UINT dpi, BYTE charset) {
     const bool fixed = design::IsFixedPitchFace(font.face);
     LOGFONTW description{};
-    description.lfHeight = -font.pixelHeight;
+    description.lfHeight = -ScaleForDpi(font.pixelHeight, dpi);
     description.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
     description.lfCharSet = charset;
     description.lfOutPrecision = OUT_DEFAULT_PRECIS;

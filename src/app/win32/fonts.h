@@ -24,8 +24,9 @@ bool FontInstalled(const std::string& face);
 // The first of the design's candidates for `face` that is installed, else the last one.
 std::string PickFontFace(const std::string& face);
 
-// The designed font (character height in pixels, as a negative lfHeight) in `charset`.
-FontHandle CreateDesignFont(const design::Font& font, BYTE charset = DEFAULT_CHARSET);
+// The designed font in `charset`, its character height in pixels (a negative lfHeight) scaled
+// from 96 dots per inch to `dpi`.
+FontHandle CreateDesignFont(const design::Font& font, UINT dpi, BYTE charset = DEFAULT_CHARSET);
 
 // The font's text height (TEXTMETRIC's tmHeight: its character cell) in pixels.
 int TextHeight(HFONT font);

@@ -6,20 +6,13 @@
 
 namespace telvora::app {
 
-int ScreenPixelsPerInch() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
 FormStorageBinding::FormStorageBinding(HWND window, std::string className,
                                        std::vector<Component> components,
                                        settings::ErrorHandler onError)
     : window_(window),
       className_(std::move(className)),
       components_(std::move(components)),
-      storage_(*this, ScreenPixelsPerInch(), std::move(onError)) {
+      storage_(*this, static_cast<int>(WindowDpi(window)), std::move(onError)) {
     storage_.Loaded();
 }
 

@@ -1,6 +1,6 @@
 // FormStorage on a real Win32 window: the platform's own GetWindowPlacement and
-// SetWindowPlacement, the primary screen from GetSystemMetrics, its logical dots per inch from
-// GetDeviceCaps (read once, here), and the window's components by name.
+// SetWindowPlacement, the primary screen from GetSystemMetrics, the logical dots per inch of the
+// monitor the window is made on (read once, here), and the window's components by name.
 //
 // The window routes its events to Storage(): FormShow() just before it first becomes visible,
 // FormCloseQuery() when a close is allowed, FormDestroy() before the window goes.
@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/win32/dpi.h"
 #include "settings/form_storage.h"
 
 namespace telvora::app {
@@ -51,8 +52,5 @@ class FormStorageBinding : public settings::FormWindow {
     std::vector<Component> components_;
     settings::FormStorage storage_;
 };
-
-// The primary screen's logical pixels per inch, vertical (GetDeviceCaps LOGPIXELSY).
-int ScreenPixelsPerInch();
 
 }  // namespace telvora::app

@@ -46,8 +46,8 @@ void GradientPanel::Create(HWND parent, const design::Place& place) {
                             place.width, place.height, parent, nullptr);
 }
 
-void GradientPanel::AddLabel(Label label) {
-    labels_.push_back(std::move(label));
+void GradientPanel::SetLabels(std::vector<Label> labels) {
+    labels_ = std::move(labels);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -32,7 +32,8 @@ class GradientPanel : public MessageTarget {
     void Create(HWND parent, const design::Place& place);
     HWND Handle() const { return hwnd_; }
 
-    void AddLabel(Label label);
+    // All labels anew (placed and in the fonts of the display's scale).
+    void SetLabels(std::vector<Label> labels);
     const std::vector<Label>& Labels() const { return labels_; }
     // A label sizes itself to its text: its rectangle in the panel's coordinates.
     RECT LabelRect(const std::string& name) const;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/lookup_list.h"
+#include "app/win32/dpi.h"
 #include "app/win32/fonts.h"
 #include "platform/wide.h"
 
@@ -162,6 +163,13 @@ void DbLookupCombo::Create(HWND parent, const design::Place& place, HFONT font) 
                              GetAncestor(parent, GA_ROOT), nullptr);
 }
 
+void DbLookupCombo::SetFont(HFONT font, UINT dpi) {
+    font_ = font;
+    dpi_ = dpi;
+    rowHeight_ = TextHeight(font);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void DbLookupCombo::SetLookupList(LookupList* list) {
     model_.SetList(list);
     ListActiveChanged();
@@ -176,7 +184,7 @@ void DbLookupCombo::ListActiveChanged() {
 RECT DbLookupCombo::ButtonRect() const {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const int width = GetSystemMetrics(SM_CXVSCROLL);
+    const int width = SystemMetricForDpi(SM_CXVSCROLL, dpi_);
     return {client.right - kFrame - width, kFrame, client.right - kFrame, client.bottom - kFrame};
 }
 
@@ -198,7 +206,7 @@ void DbLookupCombo::ShowList() {
     const RECT box = WindowRectOf(hwnd_);
     const int width = box.right - box.left;
     const int height =
-        LookupComboModel::kDropDownRows * rowHeight_ + 2 * GetSystemMetrics(SM_CYBORDER);
+        LookupComboModel::kDropDownRows * rowHeight_ + 2 * SystemMetricForDpi(SM_CYBORDER, dpi_);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);

@@ -32,6 +32,9 @@ class DbLookupCombo : public MessageTarget, private LookupComboView {
 
     void Create(HWND parent, const design::Place& place, HFONT font);
     HWND Handle() const { return hwnd_; }
+    // The font at the display's scale, whose character cell makes a row, and the scale of the
+    // arrow button (as wide as a vertical scroll bar there).
+    void SetFont(HFONT font, UINT dpi);
     // The list's pop-up window.
     HWND Popup() const { return popup_; }
 
@@ -88,6 +91,7 @@ class DbLookupCombo : public MessageTarget, private LookupComboView {
     HWND popup_ = nullptr;
     HFONT font_ = nullptr;  // not owned
     int rowHeight_ = 13;
+    UINT dpi_ = 96;
     int topRow_ = 0;
     // The capture is being given up on purpose (the list closes, or its scroll bar takes the
     // mouse for a while): WM_CAPTURECHANGED then closes nothing.

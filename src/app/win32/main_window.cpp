@@ -5,6 +5,7 @@
 #include "app/error_handling.h"
 #include "app/message_box.h"
 #include "app/version_text.h"
+#include "app/win32/dpi.h"
 #include "app/win32/form_storage_binding.h"
 #include "app/window_design.h"
 #include "districts/net_http_client.h"
@@ -22,6 +23,18 @@ namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+// The system's status-bar font at `dpi`, bold when asked.
+FontHandle StatusBarFont(UINT dpi, bool bold) {
+    NONCLIENTMETRICSW metrics{};
+    if (!NonClientMetricsForDpi(metrics, dpi)) {
+        return nullptr;
+    }
+    if (bold) {
+        metrics.lfStatusFont.lfWeight = FW_BOLD;
+    }
+    return FontHandle(CreateFontIndirectW(&metrics.lfStatusFont));
+}
 
 HICON LoadMainIcon(int metricX, int metricY) {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
@@ -114,17 +127,27 @@ void TfrmMain::BuildWindow() {
     uploadWindow_ = std::make_unique<UploadWindow>(*this);
     upload_ = std::make_unique<UploadController>(*uploadWindow_);
 
-    RECT outer{0, 0, design::kClientWidth, design::kClientHeight};
-    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     WindowClass windowClass{kClassName};
     windowClass.background = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.icon = LoadMainIcon(SM_CXICON, SM_CYICON);
     windowClass.smallIcon = LoadMainIcon(SM_CXSMICON, SM_CYSMICON);
-    // Unowned and with WS_EX_APPWINDOW, the main window is the one the taskbar shows.
+    // The first place is a point of the 96-dpi design too, on the primary monitor, whose scale
+    // is the system's. Unowned and with WS_EX_APPWINDOW, the main window is the one the taskbar
+    // shows.
+    const auto systemDpi = static_cast<UINT>(ScreenPixelsPerInch());
     hwnd_ = CreateOwnWindow(*this, windowClass, kExStyle, platform::Wide(design::kCaption).c_str(),
-                            kStyle, design::kFirstLeft, design::kFirstTop, outer.right - outer.left,
-                            outer.bottom - outer.top, nullptr, nullptr);
+                            kStyle, ScaleForDpi(design::kFirstLeft, systemDpi),
+                            ScaleForDpi(design::kFirstTop, systemDpi), design::kClientWidth,
+                            design::kClientHeight, nullptr, nullptr);
     BuildControls();
+    // Sized for the monitor the window stands on; a move to another one brings WM_DPICHANGED.
+    const UINT dpi = WindowDpi(hwnd_);
+    LayOut(dpi);
+    const RECT outer =
+        OuterRectForClient(ScaleForDpi(design::kClientWidth, dpi),
+                           ScaleForDpi(design::kClientHeight, dpi), kStyle, kExStyle, dpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right, outer.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // The settings component, over the window and its components.
     formStorage_ = std::make_unique<FormStorageBinding>(
@@ -151,45 +174,81 @@ void TfrmMain::BuildWindow() {
 }
 
 void TfrmMain::BuildControls() {
-    defaultFont_ = CreateDesignFont(design::kDefaultFont);
-    labelFont_ = CreateDesignFont(design::kLabelFont);
-    cyrillicLabelFont_ = CreateDesignFont(design::kLabelFont, RUSSIAN_CHARSET);
-    edit1Font_ = CreateDesignFont(design::kEdit1Font);
-    progressBarFont_ = CreateDesignFont(design::kProgressBarFont);
-
+    // Made at the design's places and sizes; LayOut scales them and gives them their fonts.
     RzPanel1.Create(hwnd_, design::kRzPanel1);
     HWND panel = RzPanel1.Handle();
-    const auto label = [&](const char* name, const char* text, const design::Place& place,
-                           HFONT font) {
-        RzPanel1.AddLabel({name, platform::Wide(text), place.left, place.top, font});
-    };
-    label("Label2", design::kLabel2Text, design::kLabel2, labelFont_.get());
-    label("Label3", design::kLabel3Text, design::kLabel3, labelFont_.get());
-    label("Label1", design::kLabel1Text, design::kLabel1, cyrillicLabelFont_.get());
 
     // In tab order; only the button is a tab stop.
     const design::Place& edit = design::kEdit1;
     Edit1 = CreateControl(L"EDIT", L"", ES_UPPERCASE | ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
                           edit.left, edit.top, edit.width, edit.height, panel, kEdit1Id);
-    SendMessageW(Edit1, WM_SETFONT, reinterpret_cast<WPARAM>(edit1Font_.get()), FALSE);
 
-    CheckListBox1.Create(panel, design::kCheckListBox1, kCheckListBox1Id, defaultFont_.get());
-    RxDBLookupCombo2.Create(panel, design::kRxDBLookupCombo2, defaultFont_.get());
-    ProgressBar.Create(panel, design::kProgressBar, progressBarFont_.get());
+    fonts_.standard = CreateDesignFont(design::kDefaultFont, kDesignDpi);
+    fonts_.progressBar = CreateDesignFont(design::kProgressBarFont, kDesignDpi);
+    CheckListBox1.Create(panel, design::kCheckListBox1, kCheckListBox1Id, fonts_.standard.get());
+    RxDBLookupCombo2.Create(panel, design::kRxDBLookupCombo2, fonts_.standard.get());
+    ProgressBar.Create(panel, design::kProgressBar, fonts_.progressBar.get());
 
     const design::Place& status = design::kStatusBar;
     StatusBar =
         CreateControl(STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN, 0, status.left,
                       status.top, status.width, status.height, panel, kStatusBarId);
-    int parts[] = {design::kStatusPanelWidth};
-    SendMessageW(StatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
     const design::Place& button = design::kBtnUpload;
     btnUpload = CreateControl(L"BUTTON", platform::Wide(design::kBtnUploadText).c_str(),
                               BS_PUSHBUTTON | WS_TABSTOP, 0, button.left, button.top, button.width,
                               button.height, panel, kBtnUploadId);
-    SendMessageW(btnUpload, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_.get()), FALSE);
     buttonKeys_ = std::make_unique<ButtonKeys>(btnUpload);
+}
+
+void TfrmMain::LayOut(UINT dpi) {
+    dpi_ = dpi;
+    Fonts fonts;
+    fonts.standard = CreateDesignFont(design::kDefaultFont, dpi);
+    fonts.label = CreateDesignFont(design::kLabelFont, dpi);
+    fonts.cyrillicLabel = CreateDesignFont(design::kLabelFont, dpi, RUSSIAN_CHARSET);
+    fonts.edit1 = CreateDesignFont(design::kEdit1Font, dpi);
+    fonts.progressBar = CreateDesignFont(design::kProgressBarFont, dpi);
+    fonts.statusBar = StatusBarFont(dpi, statusBarBold_);
+
+    const auto place = [dpi](HWND control, const design::Place& designed) {
+        const design::Place scaled = ScaleForDpi(designed, dpi);
+        SetWindowPos(control, nullptr, scaled.left, scaled.top, scaled.width, scaled.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(RzPanel1.Handle(), design::kRzPanel1);
+    place(Edit1, design::kEdit1);
+    place(CheckListBox1.Handle(), design::kCheckListBox1);
+    place(RxDBLookupCombo2.Handle(), design::kRxDBLookupCombo2);
+    place(ProgressBar.Handle(), design::kProgressBar);
+    place(StatusBar, design::kStatusBar);
+    place(btnUpload, design::kBtnUpload);
+
+    const auto label = [dpi](const char* name, const char* text, const design::Place& designed,
+                             HFONT font) {
+        return GradientPanel::Label{name, platform::Wide(text), ScaleForDpi(designed.left, dpi),
+                                    ScaleForDpi(designed.top, dpi), font};
+    };
+    RzPanel1.SetLabels(
+        {label("Label2", design::kLabel2Text, design::kLabel2, fonts.label.get()),
+         label("Label3", design::kLabel3Text, design::kLabel3, fonts.label.get()),
+         label("Label1", design::kLabel1Text, design::kLabel1, fonts.cyrillicLabel.get())});
+
+    const auto setFont = [](HWND control, HFONT font) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    };
+    setFont(Edit1, fonts.edit1.get());
+    setFont(btnUpload, fonts.standard.get());
+    if (fonts.statusBar) {
+        setFont(StatusBar, fonts.statusBar.get());
+    }
+    int parts[] = {ScaleForDpi(design::kStatusPanelWidth, dpi)};
+    SendMessageW(StatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+    CheckListBox1.SetFont(fonts.standard.get(), dpi);
+    RxDBLookupCombo2.SetFont(fonts.standard.get(), dpi);
+    ProgressBar.SetFont(fonts.progressBar.get());
+    // The former fonts go only now that no control uses them.
+    fonts_ = std::move(fonts);
 }
 
 const std::string& TfrmMain::IniFileName() const {
@@ -246,12 +305,10 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::ShowVersion() {
     const auto record = platform::ReadVersionRecord(options_.executablePath);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfStatusFont.lfWeight = FW_BOLD;
-        statusBarFont_.reset(CreateFontIndirectW(&metrics.lfStatusFont));
-        SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(statusBarFont_.get()), TRUE);
+    statusBarBold_ = true;
+    if (FontHandle bold = StatusBarFont(dpi_, true)) {
+        SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(bold.get()), TRUE);
+        fonts_.statusBar = std::move(bold);
     }
     // A leading tab centres a status bar panel's text.
     const std::wstring text = L"\t" + platform::Wide(StatusVersionText(record));
@@ -332,6 +389,16 @@ LRESULT TfrmMain::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
                 return TRUE;
             }
             break;
+        }
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale (or its scale changed): the suggested
+            // rectangle keeps the window where the user put it, at the new scale.
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            LayOut(HIWORD(wParam));
+            SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
         }
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) {

@@ -64,6 +64,8 @@ class TfrmMain : public MessageTarget {
     TfrmMain& operator=(const TfrmMain&) = delete;
 
     HWND Handle() const { return hwnd_; }
+    // The logical dpi the window is laid out for: its monitor's.
+    UINT Dpi() const { return dpi_; }
 
     // ---- components, named as the window names them ----
     GradientPanel RzPanel1;  // with the labels Label1, Label2, Label3
@@ -119,19 +121,30 @@ class TfrmMain : public MessageTarget {
     class UploadWindow;
     class ButtonKeys;
 
+    // The window's fonts at one display scale.
+    struct Fonts {
+        FontHandle standard;  // of every control the design gives no font
+        FontHandle label;
+        FontHandle cyrillicLabel;
+        FontHandle edit1;
+        FontHandle progressBar;
+        FontHandle statusBar;
+    };
+
     void BuildWindow();
     void BuildControls();
+    // Places every control and makes every font for the monitor's logical dpi: the design's
+    // pixels at 96 dots per inch, scaled as Windows scales a 96-dpi dialog.
+    void LayOut(UINT dpi);
     void ShowVersion();
     void DestroyNow();
 
     MainWindowOptions options_;
     HWND hwnd_ = nullptr;
-    FontHandle defaultFont_;
-    FontHandle labelFont_;
-    FontHandle cyrillicLabelFont_;
-    FontHandle edit1Font_;
-    FontHandle progressBarFont_;
-    FontHandle statusBarFont_;
+    UINT dpi_ = 96;
+    Fonts fonts_;
+    // The status bar's font is made bold by FormCreate's last step; it stays so at every scale.
+    bool statusBarBold_ = false;
     std::unique_ptr<ButtonKeys> buttonKeys_;
     std::unique_ptr<logdb::LoggerDatabases> databases_;
     std::unique_ptr<QueryLookupList> DataSource1;

@@ -11,8 +11,14 @@ namespace telvora::app {
 
 void RoundProgressBar::Create(HWND parent, const design::Place& place, HFONT font) {
     font_ = font;
+    designed_ = place;
     hwnd_ = CreateOwnWindow(*this, {L"TRoundProgressBar"}, 0, L"", WS_CHILD | WS_VISIBLE,
                             place.left, place.top, place.width, place.height, parent, nullptr);
+}
+
+void RoundProgressBar::SetFont(HFONT font) {
+    font_ = font;
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void RoundProgressBar::SetPosition(int position) {
@@ -48,9 +54,10 @@ void RoundProgressBar::Paint(HDC dc) const {
     SetViewportOrgEx(picture.Dc(), former.x, former.y, nullptr);
     GdiFlush();
 
-    // The computed picture, its magenta copied as transparent.
+    // The computed picture at the control's device pixels, its magenta copied as transparent.
     const int percent = Percent();
-    const RgbImage bar = ProgressBarPicture(width, height, percent);
+    const RgbImage bar = ScaledPicture(
+        ProgressBarPicture(designed_.width, designed_.height, percent), width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const Rgb colour = bar.at(x, y);

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/message_box.h"
+#include "app/win32/proc_address.h"
 #include "platform/executable.h"
 #include "platform/text.h"
 #include "platform/wide.h"
@@ -29,13 +30,6 @@ BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
         reinterpret_cast<std::vector<std::string>*>(names)->push_back(platform::Narrow(name));
     }
     return TRUE;
-}
-
-// A function of a loaded module (through the generic function pointer type, which any function
-// pointer type converts to and from).
-template <typename Function>
-Function ProcAddress(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
 bool Activate(const std::string& name, HANDLE context) {

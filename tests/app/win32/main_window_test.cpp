@@ -63,19 +63,7 @@ TEST_F(Win32MainWindowTest, EveryControlStandsAtItsPlaceWithItsSize) {
     EXPECT_EQ(panelRect.right, 373);
     EXPECT_EQ(panelRect.bottom, 205);
 
-    const struct {
-        const char* name;
-        HWND control;
-        design::Place place;
-    } cases[] = {
-        {"Edit1", frm.Edit1, design::kEdit1},
-        {"RxDBLookupCombo2", frm.RxDBLookupCombo2.Handle(), design::kRxDBLookupCombo2},
-        {"CheckListBox1", frm.CheckListBox1.Handle(), design::kCheckListBox1},
-        {"ProgressBar", frm.ProgressBar.Handle(), design::kProgressBar},
-        {"btnUpload", frm.btnUpload, design::kBtnUpload},
-        {"StatusBar", frm.StatusBar, design::kStatusBar},
-    };
-    for (const auto& c : cases) {
+    for (const DesignedControl& c : DesignedControls(frm)) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(GetParent(c.control), panel);
         const RECT rect = RectIn(c.control, panel);

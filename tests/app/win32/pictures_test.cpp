@@ -16,17 +16,6 @@ using app::RgbImage;
 
 class Win32PicturesTest : public MainWindowTest {};
 
-// The panel painted alone (without its children) into a picture of its size.
-RgbImage PrintPanel(HWND panel) {
-    RECT client{};
-    GetClientRect(panel, &client);
-    HDC screen = GetDC(nullptr);
-    app::OffscreenPicture picture(screen, client.right, client.bottom);
-    ReleaseDC(nullptr, screen);
-    SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.Dc()), PRF_CLIENT);
-    return picture.Image();
-}
-
 TEST_F(Win32PicturesTest, PanelGradientIsTheDesignedOneWithExactEndRows) {
     app::TfrmMain& frm = ShowWindow();
     const RgbImage printed = PrintPanel(frm.RzPanel1.Handle());
@@ -64,7 +53,6 @@ TEST_F(Win32PicturesTest, PanelGradientIsTheDesignedOneWithExactEndRows) {
 TEST_F(Win32PicturesTest, ProgressBarShowsTheCorePictureWithThePanelInItsCorners) {
     app::TfrmMain& frm = ShowWindow();
     HWND bar = frm.ProgressBar.Handle();
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0));
     const RECT place = RectIn(bar, frm.RzPanel1.Handle());
     for (int position : {0, 1, 45, 50, 69, 70, 90, 99, 100}) {
         SCOPED_TRACE(position);
@@ -72,20 +60,12 @@ TEST_F(Win32PicturesTest, ProgressBarShowsTheCorePictureWithThePanelInItsCorners
         Pump(&frm);
         const RgbImage shown = CaptureClient(bar);
         const RgbImage picture = app::ProgressBarPicture(350, 25, position);
-        // The percentage's box, where the text's pixels lie.
-        const std::wstring text = platform::Wide(app::ProgressText(position));
-        HDC dc = GetDC(bar);
-        HGDIOBJ old = SelectObject(dc, font);
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(bar, dc);
-        const app::TextOrigin origin = app::ProgressTextOrigin(350, 25, size.cx, size.cy);
+        const RECT textBox = ProgressTextBox(bar, position);
         int textPixels = 0;
         for (int y = 0; y < 25; ++y) {
             for (int x = 0; x < 350; ++x) {
-                const bool inText = x >= origin.left && x < origin.left + size.cx &&
-                                    y >= origin.top && y < origin.top + size.cy;
+                const POINT at{x, y};
+                const bool inText = PtInRect(&textBox, at) != FALSE;
                 const Rgb designed = picture.at(x, y);
                 const Rgb expected =
                     designed == app::kTransparentKey

@@ -10,13 +10,16 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/message_box.h"
 #include "app/pictures.h"
 #include "app/win32/main_window.h"
 #include "app/win32/offscreen_picture.h"
+#include "app/window_design.h"
 #include "platform/executable.h"
 #include "platform/paths.h"
+#include "platform/wide.h"
 #include "temp_dir.h"
 
 namespace telvora::test {
@@ -133,6 +136,58 @@ inline RECT RectIn(HWND control, HWND parent) {
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+// The window's controls with their places and fonts as designed, at 96 dots per inch (the
+// status bar's font is the system's).
+struct DesignedControl {
+    const char* name;
+    HWND control;
+    app::design::Place place;
+    const app::design::Font* font;
+};
+
+inline std::vector<DesignedControl> DesignedControls(const app::TfrmMain& frm) {
+    namespace design = app::design;
+    return {
+        {"Edit1", frm.Edit1, design::kEdit1, &design::kEdit1Font},
+        {"RxDBLookupCombo2", frm.RxDBLookupCombo2.Handle(), design::kRxDBLookupCombo2,
+         &design::kDefaultFont},
+        {"CheckListBox1", frm.CheckListBox1.Handle(), design::kCheckListBox1,
+         &design::kDefaultFont},
+        {"ProgressBar", frm.ProgressBar.Handle(), design::kProgressBar, &design::kProgressBarFont},
+        {"btnUpload", frm.btnUpload, design::kBtnUpload, &design::kBtnUploadFont},
+        {"StatusBar", frm.StatusBar, design::kStatusBar, nullptr},
+    };
+}
+
+// The panel painted alone (without its children) into a picture of its size.
+inline app::RgbImage PrintPanel(HWND panel) {
+    RECT client{};
+    GetClientRect(panel, &client);
+    HDC screen = GetDC(nullptr);
+    app::OffscreenPicture picture(screen, client.right, client.bottom);
+    ReleaseDC(nullptr, screen);
+    SendMessageW(panel, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.Dc()), PRF_CLIENT);
+    return picture.Image();
+}
+
+// The box of the progress bar's percentage text at `position` (where the text's pixels lie), in
+// the bar's client coordinates: its font's extent of the text, centred on the bar.
+inline RECT ProgressTextBox(HWND bar, int position) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0));
+    RECT client{};
+    GetClientRect(bar, &client);
+    const std::wstring text = platform::Wide(app::ProgressText(position));
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    const app::TextOrigin origin =
+        app::ProgressTextOrigin(client.right, client.bottom, size.cx, size.cy);
+    return {origin.left, origin.top, origin.left + size.cx, origin.top + size.cy};
 }
 
 inline std::wstring ClassNameOf(HWND window) {
