@@ -127,8 +127,11 @@ done
 grep -q ready "$prefix/desktop.log" ||
   { echo "test-windows.sh: the desktop did not start: $(cat "$prefix/desktop.log")" >&2; exit 1; }
 
+# Twice as many tests as cores: a test under Wine spends most of its time waiting (Wine's
+# process start, the loopback service, the download time-outs); the window tests still run one
+# at a time (the lock wine_user).
 echo "== windows: test under Wine"
-ctest --preset "$preset" -j "$jobs" "$@"
+ctest --preset "$preset" -j "$((2 * jobs))" "$@"
 
 # The zip as a user gets it, made by scripts/release.sh (preset windows-release: optimised,
 # stripped, no tests): unpacked into a folder of its own, Telvora.exe starts there, shows

@@ -4,6 +4,8 @@
 // only the percentage's own box differs.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/pictures.h"
 #include "platform/wide.h"
 #include "win32_test_support.h"
@@ -24,13 +26,16 @@ TEST_F(Win32PicturesTest, PanelGradientIsTheDesignedOneWithExactEndRows) {
     ASSERT_EQ(printed.height, 205);
     EXPECT_EQ(printed.at(200, 0), app::kGrey);
     EXPECT_EQ(printed.at(200, 204), app::kSilver);
-    // Away from the labels, every pixel.
+    // Away from the labels, every pixel (their places asked once: each asks the window).
+    std::vector<RECT> labels;
+    for (const auto& label : frm.RzPanel1.Labels()) {
+        labels.push_back(frm.RzPanel1.LabelRect(label.name));
+    }
     int compared = 0;
     for (int y = 0; y < 205; ++y) {
         for (int x = 0; x < 373; ++x) {
             bool onLabel = false;
-            for (const auto& label : frm.RzPanel1.Labels()) {
-                const RECT r = frm.RzPanel1.LabelRect(label.name);
+            for (const RECT& r : labels) {
                 onLabel = onLabel || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
             }
             if (!onLabel) {
