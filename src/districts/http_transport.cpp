@@ -1,5 +1,7 @@
 #include "districts/http_transport.h"
 
+#include <cstdlib>
+
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -32,6 +34,14 @@ std::vector<HeaderField> ParseHeaderFields(std::string_view block) {
         }
     }
     return fields;
+}
+
+long StatusOfLine(std::string_view line) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string_view::npos) {
+        return 0;
+    }
+    return std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
 }
 
 std::vector<std::string> TransportResponse::Values(std::string_view name) const {

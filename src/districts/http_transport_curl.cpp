@@ -161,6 +161,12 @@ class CurlTransport final : public HttpTransport {
         auto* tls = static_cast<SSL_CTX*>(context);
         SSL_CTX_set_ex_data(tls, TransportExDataIndex(), user);
         SSL_CTX_set_client_cert_cb(tls, &OnCertificateRequest);
+#ifdef SSL_OP_IGNORE_UNEXPECTED_EOF
+        // libcurl has OpenSSL 3 take a TCP close without close_notify for the end of the data.
+        // A body without a length or chunks ends only with the connection, and then that close
+        // is all that tells a whole list from a cut one: it must be an error, as any cut body.
+        SSL_CTX_clear_options(tls, SSL_OP_IGNORE_UNEXPECTED_EOF);
+#endif
         return CURLE_OK;
     }
 
@@ -186,12 +192,7 @@ class CurlTransport final : public HttpTransport {
         }
         if (platform::StartsWithNoCase(line, "HTTP/")) {
             self->headerBlock_.clear();
-            self->blockStatus_ = 0;
-            const std::size_t space = line.find(' ');
-            if (space != std::string_view::npos) {
-                self->blockStatus_ =
-                    std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
-            }
+            self->blockStatus_ = StatusOfLine(line);
         } else if (line == "\r\n" || line == "\n") {
             self->headersComplete_ = self->blockStatus_ >= 200;
         } else {
