@@ -1,5 +1,6 @@
 #include "districts/http_transport.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/error.h"
@@ -66,6 +67,12 @@ std::optional<std::string> TransportResponse::Value(std::string_view name) const
 bool ResponseBody::Append(std::string_view piece) {
     if (piece.size() > limit_ - text_.size()) {
         return false;
+    }
+    // Grown in doubling steps as ever, but never past the limit: the largest body accepted
+    // takes no more memory than its size.
+    const std::size_t needed = text_.size() + piece.size();
+    if (needed > text_.capacity()) {
+        text_.reserve(std::min(limit_, std::max(needed, 2 * text_.capacity())));
     }
     text_.append(piece);
     return true;

@@ -69,6 +69,10 @@ class ResponseBody {
     std::string text_;
 };
 
+// The platform's failure for a body past the client's limits, `description` saying which: as
+// for a body that passes the size limit while it arrives.
+std::string BodyTooLargeMessage(std::string_view description);
+
 // The platform's default time-outs, as the client has no time-outs of its own.
 struct TransportOptions {
     std::chrono::seconds connectTimeout{60};

@@ -246,6 +246,11 @@ class CurlTransport final : public HttpTransport {
 
 }  // namespace
 
+std::string BodyTooLargeMessage(std::string_view description) {
+    // As a body that passes the size limit while it arrives, which our write callback refuses.
+    return DescribeTransferFailure(CURLE_WRITE_ERROR, true, false, description, {});
+}
+
 std::unique_ptr<HttpTransport> MakeHttpTransport(const TransportOptions& options) {
     return std::make_unique<CurlTransport>(options);
 }

@@ -74,7 +74,7 @@ Reply Redirect(const std::string& location, const std::vector<std::string>& setC
 // The message of the download's failure; fails the test when it succeeds.
 std::string FailureOf(NetHTTPClient& client, const std::string& base, const std::string& callsign) {
     try {
-        const Lines lines = DownloadDistrictList(client, base, callsign);
+        const TextLines lines = DownloadDistrictList(client, base, callsign);
         ADD_FAILURE() << "download succeeded with " << lines.size() << " lines";
         return {};
     } catch (const Error& error) {
@@ -329,7 +329,7 @@ class DownloadFixture : public testing::Test {
     std::unique_ptr<HttpTransport> Transport(const TransportOptions& options = {}) {
         return transport_.make(options);
     }
-    Lines Download(const std::string& callsign) {
+    TextLines Download(const std::string& callsign) {
         return DownloadDistrictList(client_, service_->BaseUrl(), callsign);
     }
     std::string Failure(const std::string& callsign) {
@@ -800,6 +800,20 @@ TEST_P(DownloadTest, AnOversizedBodyIsRefused) {
         const auto server = host_->StartRawServer("HTTP/1.0 200 OK\r\n\r\n" + big);
         const std::string message = FailureOf(client_, server->BaseUrl(), "R1ABC");
         EXPECT_EQ(message.rfind(ReadError(transport_.tooLargeCode), 0), 0u) << message;
+    }
+    {
+        // Within the size limit but more lines than it allows for: as large in memory.
+        const auto server = host_->StartRawServer(
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(NetHTTPClient::kMaxLines + 1) +
+            "\r\n\r\n" + std::string(NetHTTPClient::kMaxLines + 1, '\n'));
+        const std::string message = FailureOf(client_, server->BaseUrl(), "R1ABC");
+        EXPECT_EQ(message.rfind(ReadError(transport_.tooLargeCode), 0), 0u) << message;
+        // The largest number of lines is a list.
+        const auto largest = host_->StartRawServer(
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(NetHTTPClient::kMaxLines) +
+            "\r\n\r\n" + std::string(NetHTTPClient::kMaxLines, '\n'));
+        EXPECT_EQ(DownloadDistrictList(client_, largest->BaseUrl(), "R1ABC").size(),
+                  NetHTTPClient::kMaxLines);
     }
 }
 
