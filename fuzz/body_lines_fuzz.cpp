@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view body(reinterpret_cast<const char*>(data), size);
     try {
         const auto lines = telvora::districts::BodyToLines(body);
-        for (const std::string& line : lines) {
+        for (const std::string_view line : lines) {
             FUZZ_CHECK(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
             FUZZ_CHECK(telvora::platform::IsValidUtf8(line));
         }

@@ -23,7 +23,7 @@ void CreditRun::Execute(const RunInputs& inputs, RunWindow& window) {
     }
 
     databases_.SelectLogTables(inputs.checkedLogs);
-    const std::vector<std::string> lines = download_(platform::TrimControls(inputs.callsign));
+    const districts::TextLines lines = download_(platform::TrimControls(inputs.callsign));
     const int count = static_cast<int>(lines.size());
     const int divisor = count - 1;
 

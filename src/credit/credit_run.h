@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "districts/body_lines.h"
+
 namespace telvora::logdb {
 class LoggerDatabases;
 }
@@ -39,7 +41,7 @@ struct RunInputs {
     std::string awardText;                 // the drop-down's displayed text
 };
 
-using DownloadFunction = std::function<std::vector<std::string>(const std::string& callsign)>;
+using DownloadFunction = std::function<districts::TextLines(const std::string& callsign)>;
 
 inline constexpr const char* kCheckAllParameters = "Check all parametrs.";
 

@@ -291,6 +291,18 @@ void CookieStore::Receive(std::string_view setCookie, const RequestUrl& url, Coo
     if (!cookie) {
         return;
     }
+    // A plain connection neither overwrites nor removes a Secure cookie of that name whose
+    // domain and path cover the new one's (RFC 6265bis, "Leave Secure Cookies Alone"), so that
+    // the rule does not depend on https-to-http redirects being refused elsewhere.
+    const bool plain = url.scheme != "https";
+    if (plain && std::any_of(cookies_.begin(), cookies_.end(), [&](const Cookie& held) {
+            return held.secure && held.name == cookie->name &&
+                   (DomainMatches(held.domain, cookie->domain) ||
+                    DomainMatches(cookie->domain, held.domain)) &&
+                   PathMatches(cookie->path, held.path);
+        })) {
+        return;
+    }
     const bool expired = cookie->expires && *cookie->expires <= now;
     const auto same = std::find_if(cookies_.begin(), cookies_.end(), [&](const Cookie& held) {
         return held.name == cookie->name && held.domain == cookie->domain &&

@@ -1,5 +1,8 @@
 #include "districts/http_transport.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -34,6 +37,14 @@ std::vector<HeaderField> ParseHeaderFields(std::string_view block) {
     return fields;
 }
 
+long StatusOfLine(std::string_view line) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string_view::npos) {
+        return 0;
+    }
+    return std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+}
+
 std::vector<std::string> TransportResponse::Values(std::string_view name) const {
     std::vector<std::string> values;
     for (const HeaderField& field : headers) {
@@ -56,6 +67,12 @@ std::optional<std::string> TransportResponse::Value(std::string_view name) const
 bool ResponseBody::Append(std::string_view piece) {
     if (piece.size() > limit_ - text_.size()) {
         return false;
+    }
+    // Grown in doubling steps as ever, but never past the limit: the largest body accepted
+    // takes no more memory than its size.
+    const std::size_t needed = text_.size() + piece.size();
+    if (needed > text_.capacity()) {
+        text_.reserve(std::min(limit_, std::max(needed, 2 * text_.capacity())));
     }
     text_.append(piece);
     return true;

@@ -30,6 +30,10 @@ struct HeaderField {
 // it; a status line and other lines without ":" are skipped.
 std::vector<HeaderField> ParseHeaderFields(std::string_view block);
 
+// The status code of a status line ("HTTP/1.1 200 OK"): the three characters after its first
+// blank read as a number; 0 when there is no blank or no number there.
+long StatusOfLine(std::string_view line);
+
 struct TransportRequest {
     RequestUrl url;
     std::string userAgent;
@@ -64,6 +68,10 @@ class ResponseBody {
     std::size_t limit_;
     std::string text_;
 };
+
+// The platform's failure for a body past the client's limits, `description` saying which: as
+// for a body that passes the size limit while it arrives.
+std::string BodyTooLargeMessage(std::string_view description);
 
 // The platform's default time-outs, as the client has no time-outs of its own.
 struct TransportOptions {

@@ -87,6 +87,7 @@ class CurlTransport final : public HttpTransport {
         blockStatus_ = 0;
         headerBlock_.clear();
         clientCertificateRequested_ = false;
+        closeNotifyReceived_ = false;
         errorText_[0] = '\0';
 
         const std::string url = request.url.ToString();
@@ -132,7 +133,14 @@ class CurlTransport final : public HttpTransport {
             // success with whatever it had, but no response has arrived.
             throw Error("Execution of request terminated with unknown error");
         }
-        return {static_cast<int>(status), ParseHeaderFields(headerBlock_)};
+        TransportResponse response{static_cast<int>(status), ParseHeaderFields(headerBlock_)};
+        if (CutByClose(response, request.url)) {
+            throw Error(DescribeTransferFailure(
+                CURLE_RECV_ERROR, true, false,
+                "The connection closed without TLS close_notify: the body may be cut",
+                request.url.host));
+        }
+        return response;
     }
 
   private:
@@ -161,7 +169,30 @@ class CurlTransport final : public HttpTransport {
         auto* tls = static_cast<SSL_CTX*>(context);
         SSL_CTX_set_ex_data(tls, TransportExDataIndex(), user);
         SSL_CTX_set_client_cert_cb(tls, &OnCertificateRequest);
+        SSL_CTX_set_msg_callback(tls, &OnTlsMessage);
+        SSL_CTX_set_msg_callback_arg(tls, user);
         return CURLE_OK;
+    }
+
+    // Notes the server's close_notify alert: the only sign that a body ended by the connection
+    // is whole. libcurl takes a bare TCP close for the end of the data as well.
+    static void OnTlsMessage(int written, int, int contentType, const void* data, size_t size, SSL*,
+                             void* user) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        if (!written && contentType == SSL3_RT_ALERT && size == 2 &&
+            bytes[1] == SSL_AD_CLOSE_NOTIFY) {
+            static_cast<CurlTransport*>(user)->closeNotifyReceived_ = true;
+        }
+    }
+
+    // A body with neither a length nor chunks ends where the connection does. Over TLS that end
+    // is known only from close_notify; a bare TCP close could as well have cut the list.
+    bool CutByClose(const TransportResponse& response, const RequestUrl& url) const {
+        const bool noBody = response.status == 204 || response.status == 304;
+        const bool framed =
+            response.Value("Content-Length").has_value() ||
+            platform::ContainsNoCase(response.Value("Transfer-Encoding").value_or(""), "chunked");
+        return url.scheme == "https" && !noBody && !framed && !closeNotifyReceived_;
     }
 
     static size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -186,12 +217,7 @@ class CurlTransport final : public HttpTransport {
         }
         if (platform::StartsWithNoCase(line, "HTTP/")) {
             self->headerBlock_.clear();
-            self->blockStatus_ = 0;
-            const std::size_t space = line.find(' ');
-            if (space != std::string_view::npos) {
-                self->blockStatus_ =
-                    std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
-            }
+            self->blockStatus_ = StatusOfLine(line);
         } else if (line == "\r\n" || line == "\n") {
             self->headersComplete_ = self->blockStatus_ >= 200;
         } else {
@@ -212,12 +238,18 @@ class CurlTransport final : public HttpTransport {
     long blockStatus_ = 0;
     std::string headerBlock_;
     bool clientCertificateRequested_ = false;
+    bool closeNotifyReceived_ = false;
 
     // Last: the handle points at the members above, so it goes first.
     CurlHolder holder_;
 };
 
 }  // namespace
+
+std::string BodyTooLargeMessage(std::string_view description) {
+    // As a body that passes the size limit while it arrives, which our write callback refuses.
+    return DescribeTransferFailure(CURLE_WRITE_ERROR, true, false, description, {});
+}
 
 std::unique_ptr<HttpTransport> MakeHttpTransport(const TransportOptions& options) {
     return std::make_unique<CurlTransport>(options);

@@ -380,10 +380,7 @@ class WinHttpTransport final : public HttpTransport {
     static void ReadBody(HINTERNET request, int status, const std::wstring& headerBlock,
                          ResponseBody& body) {
         const std::optional<std::uint64_t> announced = AnnouncedLength(request, status);
-        const auto tooLarge = [&] {
-            return Error(DescribeCode("Error reading data: (%d) %s", kBodyTooLargeCode,
-                                      body.TooLargeText()));
-        };
+        const auto tooLarge = [&] { return Error(BodyTooLargeMessage(body.TooLargeText())); };
         if (announced && *announced > body.Limit()) {
             throw tooLarge();
         }
@@ -425,6 +422,10 @@ class WinHttpTransport final : public HttpTransport {
 };
 
 }  // namespace
+
+std::string BodyTooLargeMessage(std::string_view description) {
+    return DescribeCode("Error reading data: (%d) %s", kBodyTooLargeCode, description);
+}
 
 std::unique_ptr<HttpTransport> MakeHttpTransport(const TransportOptions& options) {
     return std::make_unique<WinHttpTransport>(options);

@@ -69,11 +69,19 @@ void NetHTTPClient::Fetch(const std::string& url,
     }
 }
 
-std::vector<std::string> DownloadDistrictList(NetHTTPClient& client, const std::string& base,
-                                              const std::string& callsign) {
-    std::vector<std::string> lines;
-    client.Fetch(DistrictListUrl(base, callsign),
-                 [&](std::string_view body) { lines = BodyToLines(body); });
+TextLines DownloadDistrictList(NetHTTPClient& client, const std::string& base,
+                               const std::string& callsign) {
+    TextLines lines;
+    client.Fetch(DistrictListUrl(base, callsign), [&](std::string_view body) {
+        const LineLimits limits{NetHTTPClient::kMaxLines, NetHTTPClient::kMaxTextBytes};
+        std::optional<TextLines> read = BodyToLines(body, limits);
+        if (!read) {
+            throw Error(BodyTooLargeMessage(
+                Format("Response body of more than %zu lines or %zu bytes of text", limits.maxLines,
+                       limits.maxTextBytes)));
+        }
+        lines = std::move(*read);
+    });
     return lines;
 }
 

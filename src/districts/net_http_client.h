@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "districts/body_lines.h"
 #include "districts/cookie_store.h"
 #include "districts/http_transport.h"
 
@@ -22,6 +23,12 @@ class NetHTTPClient {
     static constexpr const char* kUserAgent = "Embarcadero URI Client/1.0";
     // No real list comes near this; a larger body is refused instead of filling memory.
     static constexpr std::size_t kMaxBodyBytes = 64u * 1024u * 1024u;
+    // The lines of a body are held to these as well (body_lines.h), so that the largest body
+    // accepted stays within a few times its size in memory: a body of nothing but line breaks
+    // would otherwise be millions of empty lines. No real list comes near them either: a
+    // district line takes at least 13 bytes, and a code page's letter at most 3 in UTF-8.
+    static constexpr std::size_t kMaxLines = kMaxBodyBytes / 8;
+    static constexpr std::size_t kMaxTextBytes = kMaxBodyBytes * 2;
     // A redirect from https to plain http is refused with this message.
     static constexpr const char* kInsecureRedirect = "Redirection from HTTPS to HTTP refused";
 
@@ -48,7 +55,8 @@ class NetHTTPClient {
 // status's body included). The base is "https://host[:port]" as the owner hands it in: the
 // program passes its built-in service host, tests their loopback server. The callsign goes
 // into the URL unchanged; the URL is then rebuilt by the request-URL rules (request_url.h).
-std::vector<std::string> DownloadDistrictList(NetHTTPClient& client, const std::string& base,
-                                              const std::string& callsign);
+// A list past NetHTTPClient's limits of lines or text fails as a body past its size limit.
+TextLines DownloadDistrictList(NetHTTPClient& client, const std::string& base,
+                               const std::string& callsign);
 
 }  // namespace telvora::districts

@@ -86,6 +86,15 @@ enum class LikeEscape { Backslash, Brackets };
 // text holds anything to escape; an ordinary text gives exactly "'" + text + "%'".
 std::string LikePrefixLiteral(std::string_view text, LikeEscape escape);
 
+// Where the "?" markers of a statement stand: outside string literals, quoted names and
+// comments, as SQLite's tokenizer reads them. (The SQLite engine's; Linux only.)
+std::vector<std::size_t> MarkerOffsets(std::string_view sql);
+
+// The one table a statement reads, when it reads one only: one FROM naming one table, and no
+// join, union or subquery; a quoted name unquoted. Empty when there is no such table. (The ODBC
+// engine's: a driver names a base table for the columns of a union or a view as well.)
+std::string SingleTableRead(std::string_view sql);
+
 // The ".mdb" files as SQLite databases: `path` as the connection string names it ("\" is a
 // separator), opened read-write and never created. A lock held by another program is waited on
 // for `busyTimeoutMs` before a statement fails. Failures name the file.

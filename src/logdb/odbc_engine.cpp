@@ -272,10 +272,10 @@ ColumnType TypeOfSql(SQLSMALLINT type, SQLULEN size) {
     }
 }
 
-// The one table a statement reads, when it reads one only: one FROM naming one table, and no
-// join, union or subquery. A result that reads more cannot take new rows; a driver names a base
-// table for the columns of a union or a view as well, so the text is looked at too. Empty when
-// there is no such table.
+}  // namespace
+
+// A result that reads more than one table cannot take new rows; a driver names a base table for
+// the columns of a union or a view as well, so the text is looked at too.
 std::string SingleTableRead(std::string_view sql) {
     int froms = 0;
     bool more = false;
@@ -289,14 +289,25 @@ std::string SingleTableRead(std::string_view sql) {
     while (i < sql.size() && !more) {
         const char c = sql[i];
         if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            // A doubled closing quote stands for one inside: a table may bear the quote in its
+            // name, and TableName doubles it.
             const char close = c == '[' ? ']' : c;
-            const std::size_t end = sql.find(close, i + 1);
-            const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 1;
+            std::string name;
+            std::size_t end = i + 1;
+            for (; end < sql.size(); ++end) {
+                if (sql[end] == close) {
+                    if (close == ']' || end + 1 == sql.size() || sql[end + 1] != close) {
+                        break;
+                    }
+                    ++end;
+                }
+                name += sql[end];
+            }
             if (inFrom && c != '\'') {
                 more = !table.empty();
-                table.assign(sql.substr(i + 1, stop - i - 2));
+                table = std::move(name);
             }
-            i = stop;
+            i = std::min(end + 1, sql.size());
             continue;
         }
         if (!isWordChar(c)) {
@@ -326,6 +337,8 @@ std::string SingleTableRead(std::string_view sql) {
     }
     return froms == 1 && !more ? table : std::string();
 }
+
+namespace {
 
 // Whether a statement's select list is "*" alone: "SELECT *" before anything else.
 bool SelectsEveryColumn(std::string_view sql) {

@@ -70,8 +70,8 @@ ColumnType TypeOfDeclared(std::string declared) {
     return type;
 }
 
-// Where the "?" markers of a statement stand: outside string literals, quoted names and
-// comments, as the engine's tokenizer reads them.
+}  // namespace
+
 std::vector<std::size_t> MarkerOffsets(std::string_view sql) {
     std::vector<std::size_t> markers;
     std::size_t i = 0;
@@ -101,6 +101,8 @@ std::vector<std::size_t> MarkerOffsets(std::string_view sql) {
     }
     return markers;
 }
+
+namespace {
 
 // The "=" that directly precedes the marker at `marker` (blanks between allowed), as a lone
 // comparison and not part of "<=", ">=", "!=" or "=="; npos when there is none.

@@ -91,18 +91,17 @@ bool OnlyBlankLines(std::string_view text) {
     return true;
 }
 
-// True when a value line goes on in the next line: it ends with "\" outside quotes.
-bool Continues(std::string_view line) {
-    line = TrimBlanks(line);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (quoted && line[i] == '\\') {
+// Whether a quoted text is still open after `piece`, given whether it was open before it. A
+// value is read piece by piece, so each physical line is scanned once however long the value.
+bool QuotedAfter(std::string_view piece, bool quoted) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (quoted && piece[i] == '\\') {
             ++i;
-        } else if (line[i] == '"') {
+        } else if (piece[i] == '"') {
             quoted = !quoted;
         }
     }
-    return !quoted && line.ends_with('\\');
+    return quoted;
 }
 
 // Whether a line can go on a continued value: a blank line or a key's header ends the value
@@ -295,10 +294,14 @@ std::optional<Hive> ParseHive(std::string_view text) {
     for (++i; i < lines.size(); ++i) {
         std::string line(TrimBlanks(lines[i]));
         if (line.starts_with('"') || line.starts_with('@')) {
-            while (Continues(line) && i + 1 < lines.size() && TakesContinuation(lines[i + 1])) {
-                line = std::string(TrimBlanks(line));
+            // A value goes on in the next line while it ends with "\" outside quotes.
+            bool quoted = QuotedAfter(line, false);
+            while (!quoted && line.ends_with('\\') && i + 1 < lines.size() &&
+                   TakesContinuation(lines[i + 1])) {
+                const std::string_view piece = TrimBlanks(lines[++i]);
                 line.pop_back();
-                line += TrimBlanks(lines[++i]);
+                line += piece;
+                quoted = QuotedAfter(piece, quoted);
             }
         }
         const std::string_view view = TrimBlanks(line);

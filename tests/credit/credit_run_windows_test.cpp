@@ -66,7 +66,8 @@ std::vector<test::Row> Credits(const fs::path& awards) {
 // write 05.02.2016 under ru). The Linux lines read "DD.MM.YYYY CALLSIGN DISTRICT".
 std::string InThisPlatformsDates(const std::string& linuxList) {
     std::string out;
-    for (const std::string& line : districts::SplitTextLines(linuxList)) {
+    for (const std::string_view view : districts::SplitTextLines(linuxList)) {
+        const std::string line(view);
         const auto first = line.find(' ');
         const auto second = line.find(' ', first + 1);
         const districts::DistrictEntry entry = districts::ParseDistrictLine(
@@ -83,7 +84,7 @@ TEST(CreditRunUnderWine, GivesTheLinuxBuildsCreditsAndErrorList) {
     test::UseEngine(test::kAccessOdbcEngine);
     test::TrustInCurrentUserRoot(test::ReadFileBytes(scene / "ca" / "ca.pem"));
     const std::string service =
-        districts::SplitTextLines(test::ReadFileBytes(scene / "service.url")).at(0);
+        std::string(districts::SplitTextLines(test::ReadFileBytes(scene / "service.url"))[0]);
 
     test::TempDir install;
     fs::create_directories(install / "db");

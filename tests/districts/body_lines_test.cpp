@@ -101,6 +101,35 @@ TEST(BodyToLines, SplitsAtEveryKindOfBreak) {
     }
 }
 
+// A body of megabytes is read in pieces: its lines come out as from a short one, wherever the
+// pieces end (inside a line, between CR and LF, inside a letter of two bytes).
+TEST(BodyToLines, LongBodiesGiveTheSameLinesAsShortOnes) {
+    const test::ScopedEnv locale("LC_ALL", "C.UTF-8");
+    const std::string cyrillic = "\xD0\x94\xD0\x96";  // two letters of two bytes
+    Lines lines;
+    std::string body;
+    const auto add = [&](const std::string& line, const std::string& brk) {
+        lines.push_back(line);
+        body += line + brk;
+    };
+    for (int i = 0; body.size() < (3u << 20); ++i) {
+        const std::string line =
+            "D" + std::to_string(i) + "," + (i % 3 == 0 ? cyrillic : "R1ABC") + ",05.03.2019";
+        const std::string brk = i % 5 == 0 ? "\r" : i % 7 == 0 ? "\n\r" : "\r\n";
+        add(line, brk);
+        if (brk == "\n\r") {
+            lines.push_back("");  // LF then CR: two breaks
+        }
+        if (i == 50000) {
+            add(std::string(1500000, 'x') + ",C1," + std::string(600000, 'y'), "\r\n");
+        }
+    }
+    add(cyrillic + std::string(2500000, 'Z'), "");
+    const TextLines read = BodyToLines(body);
+    ASSERT_EQ(read.size(), lines.size());
+    EXPECT_TRUE(read == lines);
+}
+
 TEST(BodyToLines, RefusesInvalidUtf8BehindItsMark) {
     const std::string bodies[] = {
         "\xEF\xBB\xBF\xFF",

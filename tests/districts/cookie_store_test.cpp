@@ -307,6 +307,45 @@ TEST_F(CookieStoreTest, CookiesExpireAndExpiredOnesRemoveTheirNamesakes) {
     EXPECT_EQ(store_.Cookies()[0].name, "x");
 }
 
+// A reply over plain http neither overwrites nor removes a Secure cookie whose name it uses,
+// where that cookie's domain and path cover the new one's (RFC 6265bis, "Leave Secure Cookies
+// Alone"); over https it may, and cookies of other names, domains or paths come in as ever.
+TEST_F(CookieStoreTest, PlainRepliesLeaveSecureCookiesAlone) {
+    constexpr const char* kPlain = "http://districts.example.org/csv";
+    constexpr const char* kDeeper = "https://districts.example.org/csv/deeper/x";
+    constexpr const char* kBelow = "https://a.districts.example.org/";
+    struct Case {
+        const char* header;
+        const char* from;
+        const char* sentTo;  // over https afterwards
+        const char* sent;
+    };
+    const Case cases[] = {
+        {"s=plain", kPlain, kServiceUrl, "s=safe"},
+        {"s=plain; Path=/csv/deeper", "http://districts.example.org/csv/deeper", kDeeper, "s=safe"},
+        {"s=plain; Domain=example.org", kPlain, kServiceUrl, "s=safe"},
+        {"s=plain", "http://a.districts.example.org/", kBelow, "s=safe"},
+        {"s=gone; Max-Age=0", kPlain, kServiceUrl, "s=safe"},
+        {"s=replaced", kServiceUrl, kServiceUrl, "s=replaced"},
+        {"s=gone; Max-Age=0", kServiceUrl, kServiceUrl, ""},
+        {"s=plain", "https://a.districts.example.org/", kBelow, "s=safe; s=plain"},
+        {"other=plain", kPlain, kServiceUrl, "s=safe; other=plain"},
+        {"s=plain", "http://other.example.org/", "https://other.example.org/", "s=plain"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.header) + " from " + c.from);
+        store_ = CookieStore();
+        Receive("s=safe; Secure; Domain=districts.example.org; Path=/");
+        Receive(c.header, c.from);
+        EXPECT_EQ(Sent(c.sentTo), c.sent);
+    }
+    // A cookie of the same name on a path the Secure one does not cover comes in.
+    store_ = CookieStore();
+    Receive("s=safe; Secure; Path=/csv");
+    Receive("s=plain; Path=/", "http://districts.example.org/");
+    EXPECT_EQ(Sent(), "s=safe; s=plain");
+}
+
 TEST_F(CookieStoreTest, ADomainOrTheWholeStoreDropsItsOldestBeyondItsCap) {
     for (std::size_t i = 0; i <= CookieStore::kMaxPerDomain; ++i) {
         Receive("c" + std::to_string(i) + "=1");

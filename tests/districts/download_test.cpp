@@ -47,6 +47,7 @@ namespace {
 using district_service::HostedListener;
 using district_service::HostedService;
 using district_service::LocationForm;
+using district_service::RawClose;
 using district_service::RecordedRequest;
 using district_service::Reply;
 using district_service::ServiceHost;
@@ -74,7 +75,7 @@ Reply Redirect(const std::string& location, const std::vector<std::string>& setC
 // The message of the download's failure; fails the test when it succeeds.
 std::string FailureOf(NetHTTPClient& client, const std::string& base, const std::string& callsign) {
     try {
-        const Lines lines = DownloadDistrictList(client, base, callsign);
+        const TextLines lines = DownloadDistrictList(client, base, callsign);
         ADD_FAILURE() << "download succeeded with " << lines.size() << " lines";
         return {};
     } catch (const Error& error) {
@@ -97,14 +98,15 @@ struct TransportUnderTest {
     std::function<std::shared_ptr<void>(const std::string& proxy, const std::string& bypass)>
         useProxy;
     // The platform's codes in "Error reading data: (%d) %s" for a body cut short, a body
-    // whose announced length is past the limit, one that passes it while it arrives, and a
-    // body that stalls.
-    int cutCode, announcedTooLargeCode, tooLargeCode, stalledCode;
+    // whose announced length is past the limit, one that passes it while it arrives, a body
+    // that stalls, and a body without a length whose connection closes without close_notify.
+    int cutCode, announcedTooLargeCode, tooLargeCode, stalledCode, closedWithoutNotifyCode;
     // What the platform cannot tell apart: a handshake that fails for another reason than the
     // server's certificate (the server closes, or wants a client certificate), and a chunked
     // body whose connection closes after a whole chunk, before the last one.
     bool handshakeFailuresAlike = false;
     bool cutChunkedBodyUnseen = false;
+    bool closeWithoutNotifyUnseen = false;
 };
 
 // Where the servers run.
@@ -229,10 +231,15 @@ const TransportUnderTest kWinHttp = {
     .announcedTooLargeCode = 223,  // ERROR_FILE_TOO_LARGE
     .tooLargeCode = 223,
     .stalledCode = UnderWine() ? 10060 : 12002,  // WSAETIMEDOUT, ERROR_WINHTTP_TIMEOUT
+    .closedWithoutNotifyCode = 12030,            // ERROR_WINHTTP_CONNECTION_ERROR, were it seen
     // Wine 8's schannel reports every failed handshake as ERROR_WINHTTP_SECURE_CHANNEL_ERROR,
     // and its WinHTTP reads a chunked body up to where the connection closed.
     .handshakeFailuresAlike = UnderWine(),
     .cutChunkedBodyUnseen = UnderWine(),
+    // WinHTTP says nothing of TLS's close_notify: under Wine 8 the end of a body reads the same
+    // with and without it (WinHttpQueryDataAvailable: 0 bytes, no error; WinHttpReadData then:
+    // 0 bytes, no error), and Microsoft documents no difference.
+    .closeWithoutNotifyUnseen = true,
 };
 
 #else
@@ -285,10 +292,11 @@ const TransportUnderTest kLibcurl = {
         [](const std::string& proxy, const std::string& bypass) {
             return std::make_shared<EnvironmentProxy>(proxy, bypass);
         },
-    .cutCode = 18,                // CURLE_PARTIAL_FILE
-    .announcedTooLargeCode = 63,  // CURLE_FILESIZE_EXCEEDED
-    .tooLargeCode = 23,           // CURLE_WRITE_ERROR
-    .stalledCode = 28,            // CURLE_OPERATION_TIMEDOUT
+    .cutCode = 18,                  // CURLE_PARTIAL_FILE
+    .announcedTooLargeCode = 63,    // CURLE_FILESIZE_EXCEEDED
+    .tooLargeCode = 23,             // CURLE_WRITE_ERROR
+    .stalledCode = 28,              // CURLE_OPERATION_TIMEDOUT
+    .closedWithoutNotifyCode = 56,  // CURLE_RECV_ERROR
 };
 
 const HostUnderTest kInProcess = {"in_process", district_service::MakeLocalServiceHost};
@@ -326,7 +334,7 @@ class DownloadFixture : public testing::Test {
     std::unique_ptr<HttpTransport> Transport(const TransportOptions& options = {}) {
         return transport_.make(options);
     }
-    Lines Download(const std::string& callsign) {
+    TextLines Download(const std::string& callsign) {
         return DownloadDistrictList(client_, service_->BaseUrl(), callsign);
     }
     std::string Failure(const std::string& callsign) {
@@ -721,26 +729,33 @@ TEST_P(DownloadTest, ServersThatBreakTheResponseFail) {
     struct Case {
         const char* name;
         std::string raw;
-        bool closeBeforeHandshake;
+        RawClose close;
         std::string messageStart;  // the message, or its start
         bool seen = true;          // false: the platform reads the answer as complete
     };
     const Case cases[] = {
-        {"closed before TLS", "", true,
+        {"closed before TLS", "", RawClose::BeforeHandshake,
          transport_.handshakeFailuresAlike ? kCertificate : kUnknown},
-        {"nothing sent", "", false, kUnknown},
-        {"headers cut", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n", false, kUnknown},
-        {"status line cut", "HTTP/1.1 20", false, kUnknown},
+        {"nothing sent", "", RawClose::CloseNotify, kUnknown},
+        {"headers cut", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n", RawClose::CloseNotify,
+         kUnknown},
+        {"status line cut", "HTTP/1.1 20", RawClose::CloseNotify, kUnknown},
         {"body shorter than its length",
-         "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nD1,C1,05.03.2019\r\n", false,
+         "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nD1,C1,05.03.2019\r\n", RawClose::CloseNotify,
          ReadError(transport_.cutCode)},
         {"last chunk missing",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n12\r\nD1,C1,05.03.2019\r\n\r\n",
-         false, ReadError(transport_.cutCode), !transport_.cutChunkedBodyUnseen},
-        {"not HTTP at all", "SSH-2.0-OpenSSH\r\n", false, kUnknown},
+         RawClose::CloseNotify, ReadError(transport_.cutCode), !transport_.cutChunkedBodyUnseen},
+        // Without a length or chunks the body ends where the connection does: only TLS's
+        // close_notify tells that end from a cut.
+        {"body without a length, closed without close_notify",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nD1,C1,05.03.2019\r\n",
+         RawClose::WithoutCloseNotify, ReadError(transport_.closedWithoutNotifyCode),
+         !transport_.closeWithoutNotifyUnseen},
+        {"not HTTP at all", "SSH-2.0-OpenSSH\r\n", RawClose::CloseNotify, kUnknown},
     };
     for (const Case& c : cases) {
-        const auto server = host_->StartRawServer(c.raw, c.closeBeforeHandshake);
+        const auto server = host_->StartRawServer(c.raw, c.close);
         if (!c.seen) {
             // A fault of the platform that no client of it can see: written down, so that a
             // platform that mends it shows here.
@@ -790,6 +805,20 @@ TEST_P(DownloadTest, AnOversizedBodyIsRefused) {
         const auto server = host_->StartRawServer("HTTP/1.0 200 OK\r\n\r\n" + big);
         const std::string message = FailureOf(client_, server->BaseUrl(), "R1ABC");
         EXPECT_EQ(message.rfind(ReadError(transport_.tooLargeCode), 0), 0u) << message;
+    }
+    {
+        // Within the size limit but more lines than it allows for: as large in memory.
+        const auto server = host_->StartRawServer(
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(NetHTTPClient::kMaxLines + 1) +
+            "\r\n\r\n" + std::string(NetHTTPClient::kMaxLines + 1, '\n'));
+        const std::string message = FailureOf(client_, server->BaseUrl(), "R1ABC");
+        EXPECT_EQ(message.rfind(ReadError(transport_.tooLargeCode), 0), 0u) << message;
+        // The largest number of lines is a list.
+        const auto largest = host_->StartRawServer(
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(NetHTTPClient::kMaxLines) +
+            "\r\n\r\n" + std::string(NetHTTPClient::kMaxLines, '\n'));
+        EXPECT_EQ(DownloadDistrictList(client_, largest->BaseUrl(), "R1ABC").size(),
+                  NetHTTPClient::kMaxLines);
     }
 }
 

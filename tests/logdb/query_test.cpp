@@ -8,6 +8,7 @@
 #include "error_message.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "scoped_env.h"
 #include "sqlite_fixture.h"
 #include "temp_dir.h"
@@ -431,6 +432,23 @@ TEST_P(QueryTest, ResultsNotReadFromOneTableCannotTakeRows) {
     query.Close();
     EXPECT_EQ(MessageOf([&] { query.Append(); }),
               "avtoQuery: Cannot perform this operation on a closed dataset");
+}
+
+// A table's name may hold the quote character the engine quotes it with (doubled inside the
+// quotes): its result still takes rows, into that table.
+TEST_P(QueryTest, ATableWhoseNameHoldsQuotesTakesRows) {
+    for (const std::string name : {"Log \"1\"", "Log `2`", "Log 'n' [3]"}) {
+        SCOPED_TRACE(name);
+        const std::string created = platform::QuoteDoubled(name, '"');
+        RawDb(file).Exec("CREATE TABLE " + created + "(Id INTEGER, Name TEXT)");
+        query.SetSql({"SELECT * FROM " + connection.GetEngine().TableName(name)});
+        query.Open();
+        query.Append();
+        query.SetFieldText("Id", "7");
+        query.SetFieldText("Name", name);
+        query.Post();
+        EXPECT_EQ(RawDb(file).Scalar("SELECT Id || ' ' || Name FROM " + created), "7 " + name);
+    }
 }
 
 #ifndef _WIN32  // the SQLite engine: not in the Windows build

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "registry_export.h"
 #include "temp_dir.h"
 
 namespace telvora::platform {
@@ -99,6 +100,15 @@ RegValue Unreadable(RegType type) {
     return RegValue{type, {}, false};
 }
 
+// Bytes of every value, as a pasted export of a large binary value holds them.
+Bytes LongValue() {
+    Bytes bytes(200 * 1000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    }
+    return bytes;
+}
+
 std::vector<ValueCase> ValueCases() {
     return {
         {"string with escaped backslashes", "\"InstallPath\"=\"C:\\\\Logger\\\\\"", "InstallPath",
@@ -130,6 +140,11 @@ std::vector<ValueCase> ValueCases() {
          Val(RegType::Sz, {0x41, 0, 0, 0})},
         {"continuation lines", "\"C\"=hex(2):43,00,3a,00,\\\r\n  5c,00,\\\r\n  00,00", "C",
          Val(RegType::ExpandSz, {0x43, 0, 0x3A, 0, 0x5C, 0, 0, 0})},
+        {"a value of 200 KB continued over 8,000 lines",
+         test::ExportedHexValue("\"L\"", "hex", LongValue()), "L",
+         Val(RegType::Binary, LongValue())},
+        {"a continued value whose name holds escaped quotes",
+         "\"a\\\"b\\\\\"=hex:01,\\\r\n  \"2\",\\\r\n  02", "a\"b\\", Unreadable(RegType::Binary)},
         {"a later line replaces a value", "\"R\"=\"one\"\r\n\"r\"=\"two\"", "R",
          Val(RegType::Sz, Wide("two"))},
         {"value after a continued one", "\"B\"=hex:01,\\\r\n  02\r\n\"N\"=dword:00000001", "N",

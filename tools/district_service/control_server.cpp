@@ -51,8 +51,8 @@ class Session {
             return Started(services_, std::move(service), port);
         }
         if (command == "raw") {
-            const bool closeBeforeHandshake = fields.Flag();
-            auto server = host_->StartRawServer(fields.Text(), closeBeforeHandshake);
+            const auto close = static_cast<RawClose>(fields.Number());
+            auto server = host_->StartRawServer(fields.Text(), close);
             const int port = server->Port();
             return Started(listeners_, std::move(server), port);
         }

@@ -66,11 +66,11 @@ class DistrictService {
 
 // A bare TLS listener for what a well-behaved HTTP server never does: it either closes
 // each connection before the TLS handshake, or completes the handshake, reads the request
-// headers, sends `rawResponse` byte for byte and closes.
+// headers, sends `rawResponse` byte for byte and closes, with or without close_notify.
 class RawTlsServer {
   public:
     RawTlsServer(const std::filesystem::path& cert, const std::filesystem::path& key,
-                 std::string rawResponse, bool closeBeforeHandshake = false);
+                 std::string rawResponse, RawClose close = RawClose::CloseNotify);
     ~RawTlsServer();
     RawTlsServer(const RawTlsServer&) = delete;
     RawTlsServer& operator=(const RawTlsServer&) = delete;

@@ -13,6 +13,11 @@
 
 namespace telvora::district_service {
 
+// How a raw TLS server ends each connection: after its response with a TLS close_notify (the
+// end a client can tell from a cut), after its response with a bare TCP close, or before the
+// handshake. The numbers are what the control port carries.
+enum class RawClose { CloseNotify = 0, BeforeHandshake = 1, WithoutCloseNotify = 2 };
+
 // The file that holds the list of `callsign` under the service's root folder:
 // "<CALLSIGN>.csv", the callsign in upper case, every byte other than a letter, a digit,
 // "-" or "_" written as "%XX" (so "R/A1" is "R%2FA1.csv"). One file per callsign, no

@@ -89,9 +89,8 @@ class LocalService final : public HostedService {
 
 class LocalRawServer final : public HostedListener {
   public:
-    LocalRawServer(const std::string& raw, bool closeBeforeHandshake)
-        : server_(BuiltTestCertificates().cert, BuiltTestCertificates().key, raw,
-                  closeBeforeHandshake) {}
+    LocalRawServer(const std::string& raw, RawClose close)
+        : server_(BuiltTestCertificates().cert, BuiltTestCertificates().key, raw, close) {}
 
     int Port() const override { return server_.Port(); }
     std::vector<RecordedRequest> Requests() const override { return {}; }
@@ -115,8 +114,8 @@ class LocalServiceHost final : public ServiceHost {
         return std::make_unique<LocalService>(setup);
     }
     std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
-                                                   bool closeBeforeHandshake) override {
-        return std::make_unique<LocalRawServer>(rawResponse, closeBeforeHandshake);
+                                                   RawClose close) override {
+        return std::make_unique<LocalRawServer>(rawResponse, close);
     }
     std::unique_ptr<HostedListener> StartProxy() override { return std::make_unique<LocalProxy>(); }
     std::string TrustedCaCertificate() override {

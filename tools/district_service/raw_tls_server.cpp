@@ -19,12 +19,12 @@ struct RawTlsServer::Impl {
     int listener = -1;
     int port = 0;
     std::string rawResponse;
-    bool closeBeforeHandshake = false;
+    RawClose ending = RawClose::CloseNotify;
     std::atomic<bool> stopping{false};
     std::thread thread;
 
     void Serve(int connection) {
-        if (closeBeforeHandshake) {
+        if (ending == RawClose::BeforeHandshake) {
             return;
         }
         SSL* ssl = SSL_new(context);
@@ -43,7 +43,9 @@ struct RawTlsServer::Impl {
             if (!rawResponse.empty()) {
                 SSL_write(ssl, rawResponse.data(), static_cast<int>(rawResponse.size()));
             }
-            SSL_shutdown(ssl);
+            if (ending == RawClose::CloseNotify) {
+                SSL_shutdown(ssl);
+            }
         }
         SSL_free(ssl);
         ERR_clear_error();
@@ -69,10 +71,10 @@ struct RawTlsServer::Impl {
 };
 
 RawTlsServer::RawTlsServer(const std::filesystem::path& cert, const std::filesystem::path& key,
-                           std::string rawResponse, bool closeBeforeHandshake)
+                           std::string rawResponse, RawClose ending)
     : impl_(std::make_unique<Impl>()) {
     impl_->rawResponse = std::move(rawResponse);
-    impl_->closeBeforeHandshake = closeBeforeHandshake;
+    impl_->ending = ending;
     impl_->context = SSL_CTX_new(TLS_server_method());
     if (impl_->context == nullptr ||
         SSL_CTX_use_certificate_chain_file(impl_->context, cert.c_str()) != 1 ||

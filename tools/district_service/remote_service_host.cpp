@@ -129,9 +129,10 @@ class RemoteServiceHost final : public ServiceHost {
         return std::make_unique<RemoteService>(control_, control_->Call(request), setup.host);
     }
     std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
-                                                   bool closeBeforeHandshake) override {
+                                                   RawClose close) override {
         return std::make_unique<RemoteListener>(
-            control_, control_->Call({"raw", closeBeforeHandshake ? "1" : "0", rawResponse}));
+            control_,
+            control_->Call({"raw", std::to_string(static_cast<int>(close)), rawResponse}));
     }
     std::unique_ptr<HostedListener> StartProxy() override {
         return std::make_unique<RemoteListener>(control_, control_->Call({"proxy"}));

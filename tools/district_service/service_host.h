@@ -65,9 +65,9 @@ class ServiceHost {
     virtual ~ServiceHost() = default;
 
     virtual std::unique_ptr<HostedService> StartService(const ServiceSetup& setup = {}) = 0;
-    // Sends `rawResponse` after the handshake (or closes before it).
-    virtual std::unique_ptr<HostedListener> StartRawServer(const std::string& rawResponse,
-                                                           bool closeBeforeHandshake = false) = 0;
+    // Sends `rawResponse` after the handshake and closes as `close` says.
+    virtual std::unique_ptr<HostedListener> StartRawServer(
+        const std::string& rawResponse, RawClose close = RawClose::CloseNotify) = 0;
     virtual std::unique_ptr<HostedListener> StartProxy() = 0;
     // The certificate (PEM) of the CA that tests trust.
     virtual std::string TrustedCaCertificate() = 0;
