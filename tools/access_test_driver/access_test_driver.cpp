@@ -13,6 +13,9 @@
 //   - SQL_DESC_BASE_COLUMN_NAME is left empty;
 //   - every statement text it receives is appended, as received, to "<database>.statements"
 //     beside the database file: the function's name, a tab, the text, a NUL.
+// Its diagnostics go out through the ANSI functions alone: unixODBC keeps no record that a
+// driver hands it through SQLGetDiagRecW (the application's SQLGetDiagRec then finds none), and
+// converts the ANSI ones for a W caller itself.
 #ifndef SIZEOF_LONG_INT
 #define SIZEOF_LONG_INT __SIZEOF_LONG__  // no unixodbc.h needed, for -m32 builds too
 #endif
